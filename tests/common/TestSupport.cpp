@@ -1,0 +1,45 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+IsolatedSettings::IsolatedSettings() {
+    if (QCoreApplication::organizationName().isEmpty())
+        QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+    if (QCoreApplication::applicationName().isEmpty())
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings().clear();
+}
+
+QString writeScript(const QString &dir, const QString &name, const QString &body) {
+    const QString path = dir + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write test script");
+    file.write(QByteArrayLiteral("#!/bin/sh\n") + body.toUtf8());
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog) {
+    QEventLoop loop;
+    std::exception_ptr error;
+    bool done = false;
+    task.then(
+        [&] {
+            done = true;
+            loop.quit();
+        },
+        [&](const std::exception &) {
+            error = std::current_exception();
+            done = true;
+            loop.quit();
+        });
+    QTimer::singleShot(watchdog, &loop, [&loop] { loop.exit(1); });
+    if (!done && loop.exec() != 0)
+        throw std::runtime_error("task did not finish before the watchdog fired");
+    if (error)
+        std::rethrow_exception(error);
+}

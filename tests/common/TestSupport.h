@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QEventLoop>
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <chrono>
+#include <exception>
+#include <optional>
+
+// Points QSettings at a fresh temporary folder for the lifetime of the object,
+// so no test reads or writes the real user's settings.
+class IsolatedSettings {
+public:
+    IsolatedSettings();
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Writes an executable shell script into dir and returns its path.
+QString writeScript(const QString &dir, const QString &name, const QString &body);
+
+// Runs a task to completion in a nested event loop with a watchdog; rethrows
+// what the task threw. Tests only.
+template <typename T> T awaitTask(QCoro::Task<T> task, std::chrono::milliseconds watchdog = std::chrono::seconds(60)) {
+    QEventLoop loop;
+    std::optional<T> value;
+    std::exception_ptr error;
+    bool done = false;
+    task.then(
+        [&](T result) {
+            value = std::move(result);
+            done = true;
+            loop.quit();
+        },
+        [&](const std::exception &) {
+            error = std::current_exception();
+            done = true;
+            loop.quit();
+        });
+    QTimer::singleShot(watchdog, &loop, [&loop] { loop.exit(1); });
+    if (!done && loop.exec() != 0)
+        throw std::runtime_error("task did not finish before the watchdog fired");
+    if (error)
+        std::rethrow_exception(error);
+    return std::move(*value);
+}
+
+void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog = std::chrono::seconds(60));
