@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/CancelToken.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QUuid>
+#include <functional>
+#include <optional>
+
+class DesktopServices;
+
+// Order matters: it is also the order of the colour table.
+enum class LogKind { plain, success, error, warning, info, command, preview };
+
+struct LogEntry {
+    qint64 id = 0;
+    QString text;
+    LogKind kind = LogKind::plain;
+};
+
+// With no confirmTitle the alert is informational ("OK"); with one it is a
+// confirmation whose button calls onConfirm.
+struct AlertItem {
+    QUuid id = QUuid::createUuid();
+    QString title;
+    QString message;
+    std::optional<QString> confirmTitle;
+    bool isDestructive = false;
+    std::function<void()> onConfirm;
+};
+
+struct ResultsTable {
+    QUuid id = QUuid::createUuid();
+    QString title;
+    QString query;
+    QString summary;
+    QStringList columns;
+    QList<QStringList> rows;
+    QString exportName;
+};
+
+enum class ExportFormat { csv, plainText };
+
+// The one output log, pending alert, results table and running task of the
+// application. Everything runs on the main thread.
+class Console : public QObject
+{
+    Q_OBJECT
+public:
+    using Operation = std::function<QCoro::Task<>(CancelToken cancel)>;
+
+    explicit Console(DesktopServices *desktop, QObject *parent = nullptr);
+    ~Console() override;
+
+    // The log.
+    void log(const QString &text, LogKind kind = LogKind::plain);
+    void logOutput(const QString &text, LogKind kind, int limit = 15);
+    void logFailure(const std::exception &error, const QString &label);
+    void clear();
+    QString plainText() const;
+    qsizetype entryCount() const;
+    LogEntry entryAt(qsizetype index) const;
+
+    // The one running task.
+    void run(const QString &label, Operation operation);
+    void stop();
+    bool isBusy() const;
+    QString busyLabel() const;
+
+    // Alerts and confirmations.
+    void showAlert(const QString &title, const QString &message);
+    void setAlert(std::optional<AlertItem> alert);
+    const std::optional<AlertItem> &alert() const;
+
+    // The results sheet.
+    void setResults(std::optional<ResultsTable> results);
+    const std::optional<ResultsTable> &results() const;
+
+    // Exports through the save dialog.
+    QCoro::Task<> exportLog(ExportFormat format);
+    QCoro::Task<> exportResults(ResultsTable table, ExportFormat format);
+    // The chosen path, or none when the user cancelled; throws Error when the write fails.
+    QCoro::Task<std::optional<QString>> saveText(QString contents, QString baseName, ExportFormat format);
+    static QString tableText(const QStringList &columns, const QList<QStringList> &rows,
+                             const std::optional<QString> &query);
+
+    DesktopServices *desktop() const;
+
+Q_SIGNALS:
+    // Entries [first, first + count) were appended (coalesced; see the log model).
+    void entriesAppended(qsizetype first, qsizetype count);
+    void entriesCleared();
+    void busyChanged(bool busy);
+    void alertChanged();
+    void resultsChanged();
+};
