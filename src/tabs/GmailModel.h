@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/CancelToken.h"
+#include "tabs/GmailListForm.h"
+#include "tabs/GmailMode.h"
+#include "tabs/GmailPropertiesForm.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QStringList>
+
+class Console;
+
+// The Gmail tab: three independent forms and the actions that preview, delete
+// and find messages through gam. Every failure ends up in the log or an alert.
+class GmailModel : public QObject {
+    Q_OBJECT
+public:
+    explicit GmailModel(Console *console, QObject *parent = nullptr);
+
+    Console *console() const { return m_console; }
+    GmailMode mode() const { return m_mode; }
+    void setMode(GmailMode mode);
+
+    GmailListForm *messageIDForm() const { return m_messageIDForm; }
+    GmailListForm *senderForm() const { return m_senderForm; }
+    GmailPropertiesForm *propertiesForm() const { return m_propertiesForm; }
+    // The form of a list mode (messageID or sender).
+    GmailListForm *listForm(GmailMode mode) const;
+
+    void previewList(GmailMode mode);
+    void deleteList(GmailMode mode);
+    void findMessages();
+    void previewProperties();
+    void deleteProperties();
+    // Clears the form of the current mode.
+    void clear();
+
+    static QString sampleSender();
+    static QString sampleMessageID();
+
+Q_SIGNALS:
+    void modeChanged();
+
+private:
+    // Values shown in the log and the Gmail search terms for them, pairwise.
+    struct WorkItems {
+        QStringList values;
+        QStringList terms;
+    };
+
+    bool checkList(GmailMode mode);
+    bool checkProperties(const QString &missingQueryMessage);
+    WorkItems listItems(GmailMode mode) const;
+    void confirmDelete(const QString &message, MailTargetFields *target, WorkItems items);
+    void startRun(bool preview, MailTargetFields *target, WorkItems items);
+
+    QCoro::Task<> runItems(bool preview, WorkItems items, MailTarget target, QStringList targetArguments,
+                           QString targetDescription, CancelToken cancel);
+    QCoro::Task<> runFind(QStringList arguments, QString query, CancelToken cancel);
+
+    Console *m_console;
+    GmailMode m_mode = GmailMode::messageID;
+    GmailListForm *m_messageIDForm;
+    GmailListForm *m_senderForm;
+    GmailPropertiesForm *m_propertiesForm;
+};

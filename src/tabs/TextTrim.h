@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// Removes spaces and tabs (but not line breaks) from both ends.
+QString trimSpacesAndTabs(const QString &text);

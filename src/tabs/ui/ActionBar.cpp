@@ -1,0 +1,35 @@
+#include "tabs/ui/ActionBar.h"
+
+#include "core/Console.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+ActionBar::ActionBar(Console *console, std::function<void()> onClear, const QList<QPushButton *> &actions,
+                     QWidget *parent)
+    : QWidget(parent) {
+    auto *clear = new QPushButton(u"Clear Fields"_s);
+    clear->setObjectName(u"clearFieldsButton"_s);
+    connect(clear, &QPushButton::clicked, this, [onClear = std::move(onClear)] { onClear(); });
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(20, 0, 20, 12);
+    layout->addWidget(clear);
+    layout->addStretch();
+    for (QPushButton *button : actions)
+        layout->addWidget(button);
+
+    setEnabled(!console->isBusy());
+    connect(console, &Console::busyChanged, this, [this](bool busy) { setEnabled(!busy); });
+}
+
+QPushButton *ActionBar::destructiveButton(const QString &text) {
+    auto *button = new QPushButton(text);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Active, QPalette::ButtonText, QColor(0xc0, 0x1c, 0x28));
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, QColor(0xc0, 0x1c, 0x28));
+    button->setPalette(palette);
+    return button;
+}
