@@ -67,9 +67,12 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
     auto *fields = new QFormLayout(search);
     fields->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     fields->addRow(u"From:"_s, m_from);
-    fields->addRow(u"Keywords:"_s, m_keywords);
-    fields->addRow(QString(),
-                   new HintText(u"Searches subject and body — paste filename or phrase as seen in the email"_s));
+    // The caption sits in the field column so it wraps at the field's width, not the label's.
+    auto *keywords = new QVBoxLayout;
+    keywords->setSpacing(2);
+    keywords->addWidget(m_keywords);
+    keywords->addWidget(new HintText(u"Searches subject and body — paste filename or phrase as seen in the email"_s));
+    fields->addRow(u"Keywords:"_s, keywords);
     fields->addRow(u"Date:"_s, dates);
 
     m_query->setObjectName(u"gmailQuery"_s);
