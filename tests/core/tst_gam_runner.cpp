@@ -9,7 +9,6 @@
 #include <QProcess>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -152,12 +151,12 @@ private Q_SLOTS:
 
     void timeOutWinsOverCancellationAndAStubbornChildIsAwaited() {
         // The child ignores SIGTERM, so both the time-out and the cancel only ask.
+        const QString child = script(u"trap '' TERM\ntouch \""_s + path(u"ready"_s) + u"\"\nsleep 1.5\n"_s);
         CancelToken token;
-        QTimer::singleShot(600ms, this, [token] { token.cancel(); });
+        cancelWhenReady(path(u"ready"_s), token, this);
         QElapsedTimer elapsed;
         elapsed.start();
-        const auto error = failureOf<GAMError>(
-            GAM::capture(script(u"trap '' TERM\nsleep 1.5\n"_s), {}, 0.3, GAM::ProfileChoice::none(), token));
+        const auto error = failureOf<GAMError>(GAM::capture(child, {}, 0.3, GAM::ProfileChoice::none(), token));
         QVERIFY(error);
         QCOMPARE(error->kind(), GAMError::Kind::timedOut);
         QVERIFY(elapsed.elapsed() >= 1400);
@@ -200,6 +199,13 @@ private Q_SLOTS:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         QVERIFY(failureOf<LaunchError>(GAM::stream(path(u"plain"_s), {}, [](const QString &) {})));
+        // exec itself fails in the child here, after the fork.
+        QFile broken(path(u"broken"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("#!/nonexistent/interpreter\n");
+        broken.close();
+        broken.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(failureOf<LaunchError>(GAM::capture(path(u"broken"_s), {}, 30, GAM::ProfileChoice::none())));
     }
 
     void environmentPathStartsWithTheGAMFolder() {
