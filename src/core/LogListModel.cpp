@@ -28,6 +28,13 @@ LogListModel::LogListModel(Console *console, QObject *parent)
     });
 }
 
+// Views ask for every row's index on each layout; skip the generic virtual checks.
+QModelIndex LogListModel::index(int row, int column, const QModelIndex &parent) const {
+    if (row < 0 || row >= m_rows || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, 0);
+}
+
 int LogListModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : m_rows;
 }

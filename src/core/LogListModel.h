@@ -14,6 +14,7 @@ public:
 
     explicit LogListModel(Console *console, QObject *parent = nullptr);
 
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 

@@ -8,23 +8,14 @@
 #include <QAction>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
-#include <QStyledItemDelegate>
+#include <QTableView>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// One point between lines. Size hints are asked once, as the rows are uniform.
-class LineDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 1);
-    }
-};
 
 QPushButton *smallButton(const QString &text, const QString &name, QWidget *parent) {
     auto *button = new QPushButton(text, parent);
@@ -39,7 +30,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     : QWidget(parent)
     , m_console(console)
     , m_model(new LogListModel(console, this))
-    , m_list(new QListView(this))
+    , m_list(new QTableView(this))
     , m_spinner(new BusySpinner(this))
     , m_busyLabel(new QLabel(this))
     , m_stop(smallButton(u"Stop"_s, u"stopButton"_s, this)) {
@@ -79,15 +70,22 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     m_list->setObjectName(u"logList"_s);
     m_list->setFont(mono);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new LineDelegate(m_list));
-    m_list->setUniformItemSizes(true);
-    m_list->setLayoutMode(QListView::Batched);
-    m_list->setBatchSize(1000);
+    // A one-column table rather than a list view: its fixed-height rows need no
+    // per-row layout, so appending stays cheap however long the log grows.
+    m_list->horizontalHeader()->hide();
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->verticalHeader()->setMinimumSectionSize(1);
+    m_list->verticalHeader()->setDefaultSectionSize(QFontMetrics(mono).height() + 1); // 1 pt between lines
+    m_list->setShowGrid(false);
+    m_list->setWordWrap(false);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setStyleSheet(u"QListView { background-color: %1; border-radius: 6px; padding: 4px; }"_s.arg(
+    m_list->setStyleSheet(u"QTableView { background-color: %1; border-radius: 6px; padding: 4px; }"_s.arg(
         LogListModel::background().name()));
 
     auto *copy = new QAction(u"Copy"_s, m_list);
@@ -104,7 +102,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     layout->addWidget(m_list, 1);
 
     // Follow the newest entry.
-    connect(m_model, &QAbstractItemModel::rowsInserted, m_list, &QListView::scrollToBottom);
+    connect(m_model, &QAbstractItemModel::rowsInserted, m_list, &QTableView::scrollToBottom);
     connect(m_stop, &QPushButton::clicked, console, &Console::stop);
     connect(exportCSV, &QPushButton::clicked, console, [console] { console->exportLog(ExportFormat::csv); });
     connect(exportText, &QPushButton::clicked, console, [console] { console->exportLog(ExportFormat::plainText); });

@@ -6,7 +6,7 @@ class BusySpinner;
 class Console;
 class LogListModel;
 class QLabel;
-class QListView;
+class QTableView;
 class QPushButton;
 
 // The output log at the bottom of the main window: a header row with the busy
@@ -16,7 +16,7 @@ class LogPanel : public QWidget {
 public:
     explicit LogPanel(Console *console, QWidget *parent = nullptr);
 
-    QListView *listView() const { return m_list; }
+    QTableView *listView() const { return m_list; }
     // The selected lines' text, oldest first, joined with line feeds.
     QString selectedText() const;
     void copySelection();
@@ -26,7 +26,7 @@ private:
 
     Console *m_console;
     LogListModel *m_model;
-    QListView *m_list;
+    QTableView *m_list;
     BusySpinner *m_spinner;
     QLabel *m_busyLabel;
     QPushButton *m_stop;
