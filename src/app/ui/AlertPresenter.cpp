@@ -43,6 +43,8 @@ void AlertPresenter::present() {
     box->setText(alert->title);
     box->setInformativeText(alert->message);
     box->setTextFormat(Qt::PlainText);
+    // Qt sizes message boxes to their shortest line; give longer messages room to read.
+    box->setStyleSheet(u"QLabel#qt_msgbox_informativelabel { min-width: 340px; }"_s);
 
     QPushButton *confirm = nullptr;
     if (alert->confirmTitle) {

@@ -85,7 +85,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setStyleSheet(u"QTableView { background-color: %1; border-radius: 6px; padding: 4px; }"_s.arg(
+    m_list->setStyleSheet(u"QTableView { background-color: %1; border-radius: 6px; padding: 4px; outline: 0; }"_s.arg(
         LogListModel::background().name()));
 
     auto *copy = new QAction(u"Copy"_s, m_list);
