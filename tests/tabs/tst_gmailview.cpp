@@ -1,6 +1,7 @@
 #include "FakeGam.h"
 #include "TestSupport.h"
 
+#include "app/ui/AlertPresenter.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/GmailModel.h"
@@ -231,16 +232,24 @@ void GmailViewTest::layout_noClippedCaptionsInAnyMode() {
         if (!shots.isEmpty())
             image.save(shots + u"/gmail-"_s + QString::number(int(m_model->mode())) + u".png"_s);
     }
-    if (!shots.isEmpty()) {
-        m_model->propertiesForm()->setFrom(u"bad@evil.example"_s);
-        m_model->deleteProperties();
-        QMessageBox box(QMessageBox::Warning, m_console->alert()->title, m_console->alert()->message,
-                        QMessageBox::Cancel, m_view.get());
-        box.addButton(u"Delete"_s, QMessageBox::DestructiveRole);
-        box.show();
-        QApplication::processEvents();
-        box.grab().save(shots + u"/gmail-confirm.png"_s);
-    }
+
+    // The confirmation as the window presents it.
+    AlertPresenter presenter(m_console.get(), m_view.get());
+    m_model->propertiesForm()->setFrom(u"bad@evil.example"_s);
+    m_model->deleteProperties();
+    QVERIFY(QTest::qWaitFor([&presenter] { return presenter.messageBox() && presenter.messageBox()->isVisible(); }));
+    QMessageBox *box = presenter.messageBox();
+    QCOMPARE(box->text(), u"Confirm Delete"_s);
+    QVERIFY(box->informativeText().contains(u"Target: all active (non-suspended) mailboxes"_s));
+    if (!shots.isEmpty())
+        box->grab().save(shots + u"/gmail-confirm.png"_s);
+    const auto buttons = box->buttons();
+    const auto cancel =
+        std::find_if(buttons.begin(), buttons.end(), [](QAbstractButton *b) { return b->text() == u"Cancel"_s; });
+    QVERIFY(cancel != buttons.end());
+    (*cancel)->click();
+    QVERIFY(QTest::qWaitFor([this] { return !m_console->alert().has_value(); }));
+    QCOMPARE(m_gam->runs(), 0);
 }
 
 QTEST_MAIN(GmailViewTest)
