@@ -205,12 +205,16 @@ QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget tar
         try {
             status = co_await GAM::streamGAM(
                 arguments,
-                [this, &tally, outputKind](const QString &line) {
-                    tally.addLine(line);
-                    const QString trimmed = trimSpacesAndTabs(line);
-                    if (trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
-                        return;
-                    m_console->log(u"  "_s + line, outputKind);
+                [this, &tally, outputKind](const QString &output) {
+                    // gam rewrites its "Got N ..." counters with carriage returns; each is a line of its own.
+                    const QStringList lines = output.split(u'\r');
+                    for (const QString &line : lines) {
+                        tally.addLine(line);
+                        const QString trimmed = trimSpacesAndTabs(line);
+                        if (trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
+                            continue;
+                        m_console->log(u"  "_s + line, outputKind);
+                    }
                 },
                 cancel);
         } catch (const std::exception &error) {

@@ -204,7 +204,8 @@ void GmailModelTest::outputLinesMentioningNoMessagesAreNotLogged() {
     GmailListForm *form = m_model->messageIDForm();
     setTarget(form->targetFields(), MailTarget::specific);
     form->setText(u"<a1@mail.example>"_s);
-    m_gam->answer(1, u"Kept line\n   \nThere are NO MESSAGES here\n\tindented kept\n"_s,
+    m_gam->answer(1,
+                  u"Kept line\n   \nThere are NO MESSAGES here\n\rGot 2 Messages for o@x.org...\r\n\tindented kept\n"_s,
                   u"User: owner@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
     m_model->previewList(GmailMode::messageID);
     QVERIFY(waitIdle());
@@ -212,9 +213,9 @@ void GmailModelTest::outputLinesMentioningNoMessagesAreNotLogged() {
     const QStringList log = logLines(*m_console);
     const qsizetype command = log.indexOf(QRegularExpression(u">> .*"_s));
     QVERIFY(command > 0);
-    QCOMPARE(log.mid(command + 1),
-             (QStringList{u"  Kept line"_s, u"  \tindented kept"_s, u"  No messages found for: <a1@mail.example>"_s,
-                          u"Preview done — 1 completed, 0 failed."_s}));
+    QCOMPARE(log.mid(command + 1), (QStringList{u"  Kept line"_s, u"  Got 2 Messages for o@x.org..."_s,
+                                                u"  \tindented kept"_s, u"  No messages found for: <a1@mail.example>"_s,
+                                                u"Preview done — 1 completed, 0 failed."_s}));
 }
 
 void GmailModelTest::domainDelete_judgedFromStreamedLines() {
