@@ -107,6 +107,15 @@ void TestCSV::dropsBlankLinesAndExtraFields() {
     // "," is two empty fields, not a blank line.
     QCOMPARE(table.rows[1][u"a"_s], QString());
     QCOMPARE(table.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}}));
+
+    // Dropped and missing fields leave their neighbours intact.
+    const CSVTable ragged = parseCSV(QByteArray("\"a\",b\nx,\"y\",extra,more\n,\n\n\"\"\n\xc3\xa9,\"1\n2\"\n"));
+    QCOMPARE(ragged.header, (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(ragged.rows.size(), 3);
+    QCOMPARE(ragged.rows[0].values(), (QHash<QString, QString>{{u"a"_s, u"x"_s}, {u"b"_s, u"y"_s}}));
+    QCOMPARE(ragged.rows[1].values(), (QHash<QString, QString>{{u"a"_s, QString()}, {u"b"_s, QString()}}));
+    // A quoted empty field alone on its line is a blank line as well.
+    QCOMPARE(ragged.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"é"_s}, {u"b"_s, u"1\n2"_s}}));
 }
 
 void TestCSV::looksUpColumns() {
