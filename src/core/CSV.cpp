@@ -22,24 +22,26 @@ QString decode(const char *begin, qsizetype size) {
     const QByteArrayView bytes(begin, size);
     // QString::fromUtf8 would drop a byte-order mark that begins a field.
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom).decode(bytes);
+        return QStringDecoder(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless)
+            .decode(bytes);
     return QString::fromUtf8(bytes);
 }
 QString decode(const QChar *begin, qsizetype size) {
     return QString(begin, size);
 }
 
-// Input and joined buffer of one storage type: QByteArray for UTF-8, QString
-// for decoded text.
+// The input (QByteArray for UTF-8, QString for decoded text) and the decoded
+// text of the fields that had to be joined.
 template <typename Text> struct Fields {
     Text input;
-    Text joined;
+    QString joined;
     std::vector<Span> spans;
 
     QString field(Span span) const {
-        const auto *base = span.begin < 0 ? joined.constData() : input.constData();
-        const qsizetype begin = span.begin < 0 ? ~span.begin : span.begin;
-        return decode(base + begin, span.end - begin);
+        if (span.begin < 0)
+            return joined.sliced(~span.begin, span.end - ~span.begin);
+        return decode(input.constData() + span.begin, span.end - span.begin);
     }
 };
 
@@ -130,12 +132,14 @@ const QChar *nextQuote(const QChar *from, const QChar *end) {
 
 // Collects one field from pieces of the input. A field in one piece (nearly
 // all of them, quoted ones included) is only a span of the input; pieces are
-// copied into the joined buffer only when a second one arrives.
+// decoded into the joined buffer only when a second one arrives. Pieces are
+// decoded one by one: joining UTF-8 bytes around a dropped quote could turn
+// invalid sequences into a valid one.
 template <typename Text> class FieldBuilder {
 public:
     using Char = std::remove_cv_t<std::remove_pointer_t<decltype(Text().constData())>>;
 
-    FieldBuilder(const Text &input, Text &joined)
+    FieldBuilder(const Text &input, QString &joined)
         : m_input(input.constData())
         , m_joined(joined) {}
 
@@ -148,10 +152,10 @@ public:
         }
         if (m_span.begin >= 0) { // the second piece: start joining
             const qsizetype at = m_joined.size();
-            m_joined.append(m_input + m_span.begin, m_span.end - m_span.begin);
+            m_joined.append(decode(m_input + m_span.begin, m_span.end - m_span.begin));
             m_span.begin = ~at;
         }
-        m_joined.append(begin, end - begin);
+        m_joined.append(decode(begin, end - begin));
         m_span.end = m_joined.size();
     }
 
@@ -171,7 +175,7 @@ public:
 
 private:
     const Char *m_input;
-    Text &m_joined;
+    QString &m_joined;
     Span m_span{0, 0};
     int m_pieces = 0;
 };
