@@ -18,12 +18,13 @@ namespace APIKeyStore {
 namespace {
 
 // The Secret Service counterpart of a generic-password item: the generic schema
-// with a service and an account attribute.
+// with a service and an account attribute. Items are found by those two alone,
+// so one stored by another tool (secret-tool, say) is read and replaced too.
 const SecretSchema *schema() {
     static const SecretSchema generic = [] {
         SecretSchema value{};
         value.name = "org.freedesktop.Secret.Generic";
-        value.flags = SECRET_SCHEMA_NONE;
+        value.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
         value.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
         value.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
         value.attributes[2] = {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING};
@@ -43,7 +44,8 @@ struct Status {
     QString message;
 };
 
-template <typename T, typename Work> QCoro::Task<T> onWorkerThread(Work work) {
+// Runs a blocking libsecret call on the thread pool.
+template <typename T, typename Work> QFuture<T> onWorkerThread(Work work) {
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
     promise->start();
@@ -51,7 +53,7 @@ template <typename T, typename Work> QCoro::Task<T> onWorkerThread(Work work) {
         promise->addResult(work());
         promise->finish();
     });
-    co_return co_await future;
+    return future;
 }
 
 std::optional<QString> lookup() {
@@ -93,7 +95,14 @@ Status store(const QByteArray &key) {
                                nullptr);
     if (!error)
         return {};
-    const Status status{false, error->code, QString::fromUtf8(error->message)};
+    Status status{false, error->code, QString::fromUtf8(error->message)};
+    // Without a session bus or a Secret Service there is no keyring to give a
+    // message, only the bus's terse one; say which part is missing.
+    const bool unreachable = error->domain == G_IO_ERROR ||
+                             g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+                             g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
+    if (unreachable && !status.message.isEmpty())
+        status.message = "Couldn't reach "_L1 + PlatformTexts::yourKeychain() + ": "_L1 + status.message;
     g_error_free(error);
     return status;
 }
@@ -117,11 +126,13 @@ QCoro::Task<std::optional<QString>> loadKey() {
 }
 
 QCoro::Task<> saveKey(QString key) {
-    const QByteArray bytes = key.toUtf8();
-    const Status status = co_await onWorkerThread<Status>([bytes] {
+    // Built in its own statement: GCC 12 destroys a closure that is a temporary
+    // of a co_await expression twice.
+    const QFuture<Status> saving = onWorkerThread<Status>([bytes = key.toUtf8()] {
         clear();
         return store(bytes);
     });
+    const Status status = co_await saving;
     if (status.saved)
         co_return;
     QString description = status.message;

@@ -103,7 +103,7 @@ QCoro::Task<StreamOutcome> streamReply(QString apiKey, QJsonArray history, Cance
             AssistantError::http(statusCode.toInt(), errorMessageFromBody(reply->readAll())).description());
     if (reply->error() == QNetworkReply::OperationCanceledError)
         // Only the transfer time-out aborts a reply that we did not abort ourselves.
-        co_return failed("Couldn't reach the Anthropic API: "_L1 + QNetworkReply::tr("The request timed out."));
+        co_return failed("Couldn't reach the Anthropic API: The request timed out."_L1);
     if (reply->error() != QNetworkReply::NoError)
         co_return failed("Couldn't reach the Anthropic API: "_L1 + reply->errorString());
 
