@@ -61,7 +61,8 @@ private:
 
     QString seedFresh(const QString &name, const QString &domain, int users = 60) {
         const QString dir = m_tmp.filePath(name);
-        const Run run = gam({u"practice"_s, u"seed"_s, dir, u"--domain"_s, domain, u"--users"_s, QString::number(users)}, dir);
+        const Run run =
+            gam({u"practice"_s, u"seed"_s, dir, u"--domain"_s, domain, u"--users"_s, QString::number(users)}, dir);
         if (run.exitCode != 0)
             qWarning() << run.errText();
         return dir;
@@ -147,8 +148,8 @@ private Q_SLOTS:
 
     void domainWideDeleteBySenderPersists() {
         const QString dir = seedFresh(u"domainwide"_s, u"example.org"_s);
-        const QStringList vector = {u"domains_ns"_s, u"example.org"_s, u"delete"_s, u"messages"_s, u"query"_s,
-                                    u"from:helpdesk@secure-login.example.net"_s};
+        const QStringList vector = {u"domains_ns"_s, u"example.org"_s, u"delete"_s,
+                                    u"messages"_s,   u"query"_s,       u"from:helpdesk@secure-login.example.net"_s};
         Run run = gam(vector, dir);
         // A multi-user run exits with the last warning's code: the last mailbox matched nothing.
         QCOMPARE(run.exitCode, 60);
@@ -163,8 +164,8 @@ private Q_SLOTS:
 
     void courseDeleteForms() {
         const QString dir = seedFresh(u"classroom"_s, u"example.org"_s);
-        const QStringList print = {u"print"_s, u"courses"_s, u"states"_s, u"ARCHIVED"_s, u"fields"_s,
-                                   u"id,name,owneremail,coursestate"_s};
+        const QStringList print = {u"print"_s,    u"courses"_s, u"states"_s,
+                                   u"ARCHIVED"_s, u"fields"_s,  u"id,name,owneremail,coursestate"_s};
         Run run = gam(print, dir);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.lines().value(0), u"id,name,courseState,ownerEmail,ownerId"_s);
@@ -189,8 +190,11 @@ private Q_SLOTS:
 
     void driveDeleteTrashesAndPurgeRemoves() {
         const QString dir = seedFresh(u"drive"_s, u"example.org"_s);
-        const QStringList find = {u"user"_s, m_victim, u"print"_s, u"filelist"_s, u"query"_s, u"name contains '63783'"_s,
-                                  u"fields"_s, u"id,name,mimeType,size,modifiedTime"_s, u"maxfiles"_s, u"100"_s};
+        const QStringList find = {u"user"_s,     m_victim,
+                                  u"print"_s,    u"filelist"_s,
+                                  u"query"_s,    u"name contains '63783'"_s,
+                                  u"fields"_s,   u"id,name,mimeType,size,modifiedTime"_s,
+                                  u"maxfiles"_s, u"100"_s};
         Run run = gam(find, dir);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.lines().value(0), u"Owner,id,name,mimeType,modifiedTime,size"_s);
@@ -216,7 +220,11 @@ private Q_SLOTS:
         QFile state(m_dir + u"/practice-domain.json"_s);
         QVERIFY(state.open(QIODevice::ReadOnly));
         const QString drive = QJsonDocument::fromJson(state.readAll())
-                                  .object()[u"sharedDrives"_s].toArray().at(0).toObject()[u"id"_s].toString();
+                                  .object()[u"sharedDrives"_s]
+                                  .toArray()
+                                  .at(0)
+                                  .toObject()[u"id"_s]
+                                  .toString();
         run = gam(head + QStringList{u"select"_s, u"teamdriveid"_s, drive, u"fields"_s, u"id,name"_s}, m_dir);
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.lines().size() > 1);
@@ -225,10 +233,11 @@ private Q_SLOTS:
 
     void batchedScanWritesOneCsvAndExitsZero() {
         const QString csv = m_tmp.filePath(u"scan.csv"_s);
-        const Run run = gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"num_threads"_s, u"20"_s, u"redirect"_s, u"csv"_s,
-                             csv, u"multiprocess"_s, u"all"_s, u"users"_s, u"print"_s, u"filelist"_s, u"query"_s,
-                             u"name contains 'nothing-has-this-name'"_s, u"fields"_s, u"id,name"_s, u"maxfiles"_s, u"500"_s},
-                            m_dir);
+        const Run run =
+            gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"num_threads"_s, u"20"_s, u"redirect"_s, u"csv"_s, csv,
+                 u"multiprocess"_s, u"all"_s, u"users"_s, u"print"_s, u"filelist"_s, u"query"_s,
+                 u"name contains 'nothing-has-this-name'"_s, u"fields"_s, u"id,name"_s, u"maxfiles"_s, u"500"_s},
+                m_dir);
         // Every child found nothing (60), but the batch parent still exits 0.
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.errText().contains(u",Processing complete"_s));
@@ -270,8 +279,10 @@ private Q_SLOTS:
                      shared)
                      .exitCode,
                  0);
-        QCOMPARE(gam({u"info"_s, u"domain"_s}, shared, u"north"_s).lines().value(1), u"Primary Domain: north.example.net"_s);
-        QCOMPARE(gam({u"info"_s, u"domain"_s}, shared, u"south"_s).lines().value(1), u"Primary Domain: south.example.net"_s);
+        QCOMPARE(gam({u"info"_s, u"domain"_s}, shared, u"north"_s).lines().value(1),
+                 u"Primary Domain: north.example.net"_s);
+        QCOMPARE(gam({u"info"_s, u"domain"_s}, shared, u"south"_s).lines().value(1),
+                 u"Primary Domain: south.example.net"_s);
         QCOMPARE(gam({u"select"_s, u"south"_s, u"info"_s, u"domain"_s}, shared).lines().value(1),
                  u"Primary Domain: south.example.net"_s);
         QCOMPARE(gam({u"info"_s, u"domain"_s}, shared, u"west"_s).exitCode, 13);
@@ -287,7 +298,8 @@ private Q_SLOTS:
         for (const char *file : {"client_secrets.json", "oauth2.txt", "oauth2service.json", "gam.cfg"})
             QVERIFY2(QFile::exists(dir + u'/' + QLatin1StringView(file)), file);
         QCOMPARE(gam({u"info"_s, u"domain"_s}, dir).lines().value(1), u"Primary Domain: district-b.example.org"_s);
-        const Run save = gam({u"config"_s, u"customer_id"_s, u"C0abc"_s, u"domain"_s, u"district-b.example.org"_s, u"save"_s}, dir);
+        const Run save =
+            gam({u"config"_s, u"customer_id"_s, u"C0abc"_s, u"domain"_s, u"district-b.example.org"_s, u"save"_s}, dir);
         QCOMPARE(save.outText(), u"Config File: "_s + dir + u"/gam.cfg, Saved\n"_s);
         // Delegation is not approved the first time, as with a new real project.
         QCOMPARE(gam({u"user"_s, admin, u"check"_s, u"serviceaccount"_s}, dir).exitCode, 10);
@@ -297,7 +309,8 @@ private Q_SLOTS:
 
     void invocationLogRecordsVectorAndEnvironment() {
         const QString log = m_tmp.filePath(u"invocations.jsonl"_s);
-        gam({u"print"_s, u"orgs"_s, u"fields"_s, u"orgUnitPath,name"_s}, m_dir, u"DEFAULT"_s, {{u"PRACTICE_GAM_LOG"_s, log}});
+        gam({u"print"_s, u"orgs"_s, u"fields"_s, u"orgUnitPath,name"_s}, m_dir, u"DEFAULT"_s,
+            {{u"PRACTICE_GAM_LOG"_s, log}});
         gam({u"version"_s}, m_dir, {}, {{u"PRACTICE_GAM_LOG"_s, log}});
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -321,7 +334,8 @@ private Q_SLOTS:
         QCOMPARE(run.status, QProcess::CrashExit);
         run = gam(orgs, m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"invalid-utf8"_s}});
         QVERIFY(run.out.contains("\xff\xfe"));
-        run = gam({u"user"_s, m_victim, u"print"_s, u"messages"_s}, m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit"_s}});
+        run = gam({u"user"_s, m_victim, u"print"_s, u"messages"_s}, m_dir, {},
+                  {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit"_s}});
         QCOMPARE(run.exitCode, 50);
         QVERIFY(run.errText().contains(u"Rate Limit Exceeded"_s));
         run = gam(orgs, m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"huge:5000"_s}});
@@ -339,6 +353,32 @@ private Q_SLOTS:
         QVERIFY(!process.waitForFinished(500));
         process.terminate();
         QVERIFY(process.waitForFinished(5000));
+    }
+
+    void concurrentRunsKeepEveryChange() {
+        const QString dir = seedFresh(u"concurrent"_s, u"example.org"_s, 120);
+        const Run listing = gam({u"print"_s, u"users"_s, u"query"_s, u"isSuspended=false"_s}, dir);
+        const QStringList users = listing.lines().mid(1, 8);
+        QCOMPARE(users.size(), 8);
+        QList<QProcess *> processes;
+        for (const QString &user : users) {
+            auto *process = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"GAMCFGDIR"_s, dir);
+            process->setProcessEnvironment(env);
+            process->start(QStringLiteral(PRACTICE_GAM_PATH),
+                           {u"user"_s, user, u"delete"_s, u"messages"_s, u"query"_s, u"in:anywhere"_s,
+                            u"max_to_delete"_s, u"0"_s, u"doit"_s});
+            processes.append(process);
+        }
+        for (QProcess *process : std::as_const(processes)) {
+            QVERIFY(process->waitForFinished(60000));
+            QCOMPARE(process->exitCode(), 0);
+        }
+        qDeleteAll(processes);
+        for (const QString &user : users)
+            QCOMPARE(gam({u"user"_s, user, u"delete"_s, u"messages"_s, u"query"_s, u"in:anywhere"_s}, dir).exitCode,
+                     60);
     }
 
     void seedsFiveThousandUsers() {
