@@ -9,9 +9,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// GAM rewrites progress counters in place with carriage returns; keep what a
+// terminal would end up showing, so the indent below survives.
+QString asTerminalShows(QString line) {
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    return line.mid(line.lastIndexOf(u'\r') + 1);
+}
+
 QCoro::Task<> runTokens(Console *console, QStringList tokens, QString commandText, CancelToken cancel) {
     console->log(u"[RUN] "_s + commandText, LogKind::command);
-    const auto onLine = [console](const QString &line) {
+    const auto onLine = [console](const QString &output) {
+        const QString line = asTerminalShows(output);
         if (!trimSpacesAndTabs(line).isEmpty())
             console->log(u"  "_s + line, LogKind::plain);
     };
