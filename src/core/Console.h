@@ -2,13 +2,17 @@
 
 #include "core/CancelToken.h"
 
+#include <QByteArray>
 #include <QCoroTask>
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QUuid>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class DesktopServices;
 
@@ -46,8 +50,7 @@ enum class ExportFormat { csv, plainText };
 
 // The one output log, pending alert, results table and running task of the
 // application. Everything runs on the main thread.
-class Console : public QObject
-{
+class Console : public QObject {
     Q_OBJECT
 public:
     using Operation = std::function<QCoro::Task<>(CancelToken cancel)>;
@@ -96,4 +99,34 @@ Q_SIGNALS:
     void busyChanged(bool busy);
     void alertChanged();
     void resultsChanged();
+
+private:
+    // Entries live in fixed-size chunks of UTF-8 text with end offsets and kinds,
+    // so a million lines cost little more than their text and clear() frees it all.
+    struct Chunk {
+        QByteArray text;
+        std::vector<quint32> ends;
+        std::vector<quint8> kinds;
+    };
+    static constexpr qsizetype chunkEntries = 4096;
+
+    void append(QStringView line, LogKind kind);
+    void announceAppended();
+    void finishTask();
+    QCoro::Task<> runTask(QString label, Operation operation, CancelToken cancel);
+
+    DesktopServices *m_desktop;
+    std::vector<std::unique_ptr<Chunk>> m_chunks;
+    qsizetype m_count = 0;
+    qint64 m_firstID = 0;
+    qint64 m_nextID = 0;
+    qsizetype m_announced = 0;
+    QTimer m_announceTimer;
+
+    bool m_busy = false;
+    QString m_busyLabel;
+    CancelToken m_cancel;
+
+    std::optional<AlertItem> m_alert;
+    std::optional<ResultsTable> m_results;
 };

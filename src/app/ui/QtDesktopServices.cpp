@@ -1,0 +1,89 @@
+#include "app/ui/QtDesktopServices.h"
+
+#include "core/TerminalLauncher.h"
+
+#include <QClipboard>
+#include <QCoroSignal>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Opens the dialog window-modal and waits for the user without a nested event loop.
+QCoro::Task<std::optional<QString>> ask(QFileDialog *dialog) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->open();
+    const int result = co_await qCoro(dialog, &QFileDialog::finished);
+    std::optional<QString> chosen;
+    if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        chosen = dialog->selectedFiles().constFirst();
+    dialog->deleteLater();
+    co_return chosen;
+}
+
+} // namespace
+
+QtDesktopServices::QtDesktopServices(QWidget *window)
+    : m_window(window) {}
+
+void QtDesktopServices::setWindow(QWidget *window) {
+    m_window = window;
+}
+
+QCoro::Task<std::optional<QString>> QtDesktopServices::chooseSaveFile(QString title, QString proposedName,
+                                                                      QString nameFilter) {
+    auto *dialog = new QFileDialog(m_window, title, QDir::homePath(), nameFilter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QFileInfo(proposedName).suffix());
+    dialog->selectFile(proposedName);
+    co_return co_await ask(dialog);
+}
+
+QCoro::Task<std::optional<QString>> QtDesktopServices::chooseOpenFile(QString title, QString nameFilter) {
+    auto *dialog = new QFileDialog(m_window, title, QDir::homePath(), nameFilter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    co_return co_await ask(dialog);
+}
+
+QCoro::Task<std::optional<QString>> QtDesktopServices::chooseFolder(QString title, QString startFolder) {
+    auto *dialog = new QFileDialog(m_window, title, startFolder.isEmpty() ? QDir::homePath() : startFolder);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    co_return co_await ask(dialog);
+}
+
+bool QtDesktopServices::openUrl(const QUrl &url) {
+    return QDesktopServices::openUrl(url);
+}
+
+bool QtDesktopServices::openPath(const QString &path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDesktopServices::revealInFileManager(const QString &path) {
+    // Without D-Bus the file manager cannot be asked to select the item; its folder is the next best.
+    return openPath(QFileInfo(path).absolutePath());
+}
+
+void QtDesktopServices::copyToClipboard(const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+}
+
+bool QtDesktopServices::openInTerminal(const QString &scriptPath) {
+    const auto command = terminalCommand(
+        scriptPath, [](const QString &name) { return qEnvironmentVariable(name.toUtf8().constData()); },
+        [](const QString &program) { return QStandardPaths::findExecutable(program); });
+    if (!command)
+        return false;
+    return QProcess::startDetached(command->program, command->arguments, QFileInfo(scriptPath).absolutePath());
+}

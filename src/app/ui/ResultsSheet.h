@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+
+class Console;
+class QLabel;
+class QTableView;
+class ResultsTableModel;
+
+// The sheet that shows Console::results() over its parent window while it is
+// set; closing it clears the results.
+class ResultsSheet : public QDialog {
+    Q_OBJECT
+public:
+    ResultsSheet(Console *console, QWidget *parent);
+
+    QTableView *tableView() const { return m_table; }
+
+private:
+    void showResults();
+    void copySelection();
+
+    Console *m_console;
+    ResultsTableModel *m_model;
+    QLabel *m_title;
+    QLabel *m_query;
+    QLabel *m_summary;
+    QTableView *m_table;
+};

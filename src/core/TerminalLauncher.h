@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// How to open a script in the user's terminal emulator so they can type into it.
+struct TerminalCommand {
+    QString program;
+    QStringList arguments;
+};
+
+// The first terminal found among $TERMINAL, x-terminal-emulator, gnome-terminal, konsole,
+// xfce4-terminal and xterm, with the flag that makes it execute `scriptPath`. `environment`
+// reads a variable; `findExecutable` returns the full path of a program on PATH, or empty.
+std::optional<TerminalCommand> terminalCommand(const QString &scriptPath,
+                                               const std::function<QString(const QString &)> &environment,
+                                               const std::function<QString(const QString &)> &findExecutable);

@@ -1,0 +1,318 @@
+#include "profiles/GAMConfigFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
+
+EditError::EditError(Kind kind, QString subject, QString description)
+    : Error(std::move(description))
+    , m_kind(kind)
+    , m_subject(std::move(subject)) {}
+
+EditError EditError::missing(const QString &path) {
+    return EditError(Kind::missing, path, u"There's no gam.cfg at "_s % path % u"."_s);
+}
+
+EditError EditError::sectionExists(const QString &name) {
+    return EditError(Kind::sectionExists, name, u"gam.cfg already has a section named "_s % name % u"."_s);
+}
+
+EditError EditError::sectionNotFound(const QString &name) {
+    return EditError(Kind::sectionNotFound, name, u"gam.cfg has no section named "_s % name % u"."_s);
+}
+
+namespace GAMConfigFile {
+
+namespace {
+
+constexpr auto fileName = "gam.cfg"_L1;
+
+// Only horizontal white space counts; line breaks are never trimmed away.
+bool isHorizontalSpace(QChar c) {
+    return c == u'\t' || c.category() == QChar::Separator_Space;
+}
+
+QStringView trimmed(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isHorizontalSpace(text[begin]))
+        ++begin;
+    while (end > begin && isHorizontalSpace(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool isLineBreak(QChar c) {
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Non-empty lines between line breaks of every kind (CR LF gives an empty line
+// between its two characters, which is dropped like any other).
+QList<QStringView> readingLines(QStringView text) {
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isLineBreak(text[i]))
+            continue;
+        if (i > start)
+            lines.append(text.sliced(start, i - start));
+        start = i + 1;
+    }
+    return lines;
+}
+
+// The section name when line is a header: "[" name "]" after trimming, three
+// characters at least.
+std::optional<QStringView> headerName(QStringView line) {
+    const QStringView t = trimmed(line);
+    if (t.size() < 3 || !t.startsWith(u'[') || !t.endsWith(u']'))
+        return std::nullopt;
+    return trimmed(t.sliced(1, t.size() - 2));
+}
+
+bool isDefault(QStringView name) {
+    return name.compare(u"DEFAULT", Qt::CaseInsensitive) == 0;
+}
+
+// The file's text, or none when it cannot be read or is not valid UTF-8.
+std::optional<QString> readText(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decoder(QStringConverter::Utf8);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// For a device opened Unbuffered: a buffered QFileDevice reports a short write
+// (disk full, file size limit) as success and QSaveFile would then commit a
+// truncated file. Writing the rest again surfaces the system's reason.
+bool writeAll(QFileDevice &device, const QByteArray &bytes) {
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = device.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
+QString expandTilde(const QString &path) {
+    if (path == u"~" || path.startsWith(u"~/"))
+        return QDir::homePath() + path.sliced(1);
+    return path;
+}
+
+QString joined(const QString &folder, const QString &component) {
+    return folder.endsWith(u'/') ? QString(folder + component) : QString(folder % u'/' % component);
+}
+
+QString backupStamp() {
+    return QLocale::c().toString(QDateTime::currentDateTime(), u"yyyyMMdd-HHmmss"_s);
+}
+
+QString freeBackupPath(const QString &folder) {
+    const QString base = joined(folder, u"gam.cfg.backup-"_s % backupStamp());
+    QString candidate = base;
+    for (int n = 2; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink(); ++n)
+        candidate = base % u'-' % QString::number(n);
+    return candidate;
+}
+
+} // namespace
+
+QString filePath(const QString &folder) {
+    return joined(folder, fileName);
+}
+
+QStringList sectionNames(const std::optional<QString> &folder) {
+    const std::optional<QString> text = readText(filePath(folder.value_or(QDir::homePath() + u"/.gam"_s)));
+    if (!text)
+        return {};
+    QStringList names;
+    for (QStringView line : readingLines(*text)) {
+        const std::optional<QStringView> name = headerName(line);
+        if (name && !isDefault(*name))
+            names.append(name->toString());
+    }
+    return names;
+}
+
+QString credentialsBase(const QString &folder) {
+    const QString text = readText(filePath(folder)).value_or(QString());
+    bool inDefault = false;
+    QString configDir;
+    for (QStringView line : readingLines(text)) {
+        if (const std::optional<QStringView> name = headerName(line)) {
+            inDefault = isDefault(*name);
+            continue;
+        }
+        if (!inDefault)
+            continue;
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0 || equals == line.size() - 1)
+            continue;
+        if (trimmed(line.first(equals)).compare(u"config_dir", Qt::CaseInsensitive) != 0)
+            continue;
+        QStringView value = trimmed(line.sliced(equals + 1));
+        while (!value.isEmpty() && (value.front() == u'"' || value.front() == u'\''))
+            value = value.sliced(1);
+        while (!value.isEmpty() && (value.back() == u'"' || value.back() == u'\''))
+            value.chop(1);
+        configDir = value.toString();
+    }
+    configDir = expandTilde(configDir);
+    if (configDir.isEmpty() || configDir == u".")
+        return folder;
+    if (configDir.startsWith(u'/'))
+        return configDir;
+    return joined(folder, configDir);
+}
+
+QString makeBackup(const QString &folder) {
+    QFile source(filePath(folder));
+    const QString target = freeBackupPath(folder);
+    const auto fail = [&](const QString &reason) {
+        return FileError(u"The backup "_s % target % u" couldn't be created: "_s % reason);
+    };
+    if (!source.open(QIODevice::ReadOnly))
+        throw fail(source.fileName() % u" couldn't be read: "_s % source.errorString());
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        throw fail(source.fileName() % u" couldn't be read: "_s % source.errorString());
+
+    // Created owner-only so the copy is never readable by others, even briefly.
+    QFile copy(target);
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw fail(copy.errorString());
+    if (!writeAll(copy, bytes)) {
+        const QString reason = copy.errorString();
+        copy.close();
+        copy.remove();
+        throw fail(reason);
+    }
+    copy.close();
+    // The umask may have taken bits away; the backup is exactly 0600.
+    if (!copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw FileError(u"The permissions of the backup "_s % target % u" couldn't be set: "_s % copy.errorString());
+    return target;
+}
+
+QString appendSection(const QString &folder, const QString &section, const QString &credentialsFolder,
+                      const QString &domain) {
+    const QString path = filePath(folder);
+    const std::optional<QString> old = readText(path);
+    if (!old)
+        throw EditError::missing(path);
+    if (sectionNames(folder).contains(section, Qt::CaseInsensitive))
+        throw EditError::sectionExists(section);
+
+    const QString backup = makeBackup(folder);
+    QString text = *old;
+    if (!text.isEmpty() && !text.endsWith(u'\n'))
+        text += u'\n';
+    text += u"\n["_s % section % u"]\n"_s                    //
+            % u"config_dir = "_s % credentialsFolder % u'\n' //
+            % u"customer_id = my_customer\n"_s               //
+            % u"domain = "_s % domain % u'\n';
+    writePreservingMode(text, path);
+    return backup;
+}
+
+QString removeSection(const QString &section, const QString &folder) {
+    const QString path = filePath(folder);
+    const std::optional<QString> old = readText(path);
+    if (!old)
+        throw EditError::missing(path);
+
+    // Line feeds only: a carriage return stays in its line, so a CR LF header
+    // does not end in "]" and is not found. Nothing is rewritten then.
+    QStringList lines = old->split(u'\n');
+    qsizetype header = 0;
+    while (header < lines.size() && headerName(lines[header]) != QStringView(section))
+        ++header;
+    if (header == lines.size())
+        throw EditError::sectionNotFound(section);
+
+    qsizetype end = header + 1;
+    while (end < lines.size() && !headerName(lines[end]))
+        ++end;
+    qsizetype start = header;
+    while (start > 0 && trimmed(lines[start - 1]).isEmpty())
+        --start;
+    const bool textBefore = start > 0;
+
+    const QString backup = makeBackup(folder);
+    lines.remove(start, end - start);
+    if (textBefore && start < lines.size())
+        lines.insert(start, QString());
+    QString text = lines.join(u'\n');
+    if (!text.endsWith(u'\n'))
+        text += u'\n';
+    writePreservingMode(text, path);
+    return backup;
+}
+
+std::optional<QString> validateSectionName(const QString &name, const QStringList &existingNames) {
+    // Anchored as a whole: a "$" alone would also accept a trailing line feed.
+    static const QRegularExpression allowed(QRegularExpression::anchoredPattern(uR"([A-Za-z0-9][A-Za-z0-9._-]*)"_s));
+    if (name.isEmpty())
+        return u"Enter a section name."_s;
+    if (isDefault(name))
+        return u"DEFAULT is reserved by GAM."_s;
+    if (!allowed.match(name).hasMatch())
+        return u"Section names can use letters, numbers, dots, dashes and underscores."_s;
+    if (existingNames.contains(name, Qt::CaseInsensitive))
+        return EditError::sectionExists(name).description();
+    return std::nullopt;
+}
+
+void writePreservingMode(const QString &text, const QString &filePath) {
+    // QFileInfo follows a symbolic link, so these are the target's bits.
+    const QFileInfo info(filePath);
+    const std::optional<QFileDevice::Permissions> mode =
+        info.exists() ? std::optional(info.permissions()) : std::nullopt;
+
+    // QSaveFile writes through a symbolic link: the temporary file sits beside
+    // the target and replaces it, so the link itself survives.
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
+    if (!writeAll(file, text.toUtf8())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw FileError(filePath % u" couldn't be saved: "_s % reason);
+    }
+    if (!file.commit())
+        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
+    QFile saved(filePath);
+    if (mode && !saved.setPermissions(*mode))
+        throw FileError(u"The permissions of "_s % filePath % u" couldn't be restored: "_s % saved.errorString());
+}
+
+} // namespace GAMConfigFile

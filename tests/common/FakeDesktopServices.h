@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/DesktopServices.h"
+
+#include <QStringList>
+
+// Answers save dialogs with a preset path and records what was asked of the desktop.
+class FakeDesktopServices : public DesktopServices {
+public:
+    std::optional<QString> nextSavePath;
+    QStringList savePrompts; // "title|proposedName|nameFilter"
+    QString clipboard;
+
+    QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
+                                                       QString nameFilter) override {
+        savePrompts.append(title + QLatin1Char('|') + proposedName + QLatin1Char('|') + nameFilter);
+        std::optional<QString> answer = nextSavePath; // QCoro 0.8 moves from a co_returned lvalue
+        co_return answer;
+    }
+    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
+    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
+    bool openUrl(const QUrl &) override { return true; }
+    bool openPath(const QString &) override { return true; }
+    bool revealInFileManager(const QString &) override { return true; }
+    void copyToClipboard(const QString &text) override { clipboard = text; }
+    bool openInTerminal(const QString &) override { return true; }
+};

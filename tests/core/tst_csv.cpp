@@ -1,0 +1,169 @@
+#include "core/CSV.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+using Records = QList<QStringList>;
+
+class TestCSV : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsRecords_data();
+    void readsRecords();
+    void decodesUTF8();
+    void parsesWithHeader();
+    void dropsBlankLinesAndExtraFields();
+    void looksUpColumns();
+    void constructsRowFromHeader();
+    void writesCSV();
+    void roundTrips();
+};
+
+void TestCSV::readsRecords_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Records>("records");
+
+    QTest::newRow("empty") << QString() << Records{};
+    QTest::newRow("only a byte-order mark") << u"\uFEFF"_s << Records{};
+    QTest::newRow("byte-order mark before the header") << u"\uFEFFa,b\n"_s << Records{{u"a"_s, u"b"_s}};
+    QTest::newRow("byte-order mark later is text") << u"a\n\uFEFFb\n"_s << Records{{u"a"_s}, {u"\uFEFFb"_s}};
+    QTest::newRow("CR LF records") << u"a,b\r\n1,2\r\n"_s << Records{{u"a"_s, u"b"_s}, {u"1"_s, u"2"_s}};
+    QTest::newRow("CR dropped anywhere outside quotes") << u"a\rb,c\r"_s << Records{{u"ab"_s, u"c"_s}};
+    QTest::newRow("quoted comma and doubled quotes")
+        << u"a,b\n1,\"x, \"\"y\"\"\",3\n"_s << Records{{u"a"_s, u"b"_s}, {u"1"_s, u"x, \"y\""_s, u"3"_s}};
+    QTest::newRow("quoted line feed and CR LF kept")
+        << u"\"one\ntwo\",\"three\r\nfour\"\nnext\n"_s << Records{{u"one\ntwo"_s, u"three\r\nfour"_s}, {u"next"_s}};
+    QTest::newRow("blank line") << u"a,b\n\n1,2"_s << Records{{u"a"_s, u"b"_s}, {QString()}, {u"1"_s, u"2"_s}};
+    QTest::newRow("no final line feed") << u"a\n1,2"_s << Records{{u"a"_s}, {u"1"_s, u"2"_s}};
+    QTest::newRow("final empty field") << u"a\n1,"_s << Records{{u"a"_s}, {u"1"_s, QString()}};
+    QTest::newRow("quote inside a field") << u"ab\"c,d\"e"_s << Records{{u"abc,de"_s}};
+    QTest::newRow("empty quoted fields") << u"\"\",\"\"\n"_s << Records{{QString(), QString()}};
+    QTest::newRow("fields are not trimmed") << u" a , b \n"_s << Records{{u" a "_s, u" b "_s}};
+    QTest::newRow("ragged records") << u"a,b,c\n1\n1,2,3,4\n"_s
+                                    << Records{{u"a"_s, u"b"_s, u"c"_s}, {u"1"_s}, {u"1"_s, u"2"_s, u"3"_s, u"4"_s}};
+    QTest::newRow("stray quote swallows the rest") << u"a,\"b\nc,d\n"_s << Records{{u"a"_s, u"b\nc,d\n"_s}};
+    QTest::newRow("doubled quote at the very end") << u"\"a\"\""_s << Records{{u"a\""_s}};
+    QTest::newRow("lone quote") << u"\""_s << Records{};
+    QTest::newRow("non-ASCII") << u"名前,Ελληνικά\n\"مرحبا, عالم\",😀\n"_s
+                               << Records{{u"名前"_s, u"Ελληνικά"_s}, {u"مرحبا, عالم"_s, u"😀"_s}};
+}
+
+// Both entry points, UTF-16 text and UTF-8 bytes, must read the same records.
+void TestCSV::readsRecords() {
+    QFETCH(QString, text);
+    QFETCH(Records, records);
+    QCOMPARE(parseCSVRecords(text), records);
+    QCOMPARE(parseCSVRecords(text.toUtf8()), records);
+}
+
+void TestCSV::decodesUTF8() {
+    // Invalid sequences become U+FFFD, exactly as when the whole text is decoded
+    // first, also where a separator cuts a sequence short.
+    const QByteArray bytes = "a\xff"
+                             "b,\xe6\x97,\"\xc3\xa9\xc3\"\n\xef\xbb\xbfx,\"\xef\xbb\xbf\xef\xbb\xbf\"\n";
+    const Records records = parseCSVRecords(bytes);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].size(), 3);
+    QCOMPARE(records[0][0], u"a\uFFFDb"_s);
+    QVERIFY(records[0][1].contains(u'\uFFFD'));
+    QCOMPARE(records[0][2].front(), u'é');
+    QCOMPARE(records, parseCSVRecords(QString::fromUtf8(bytes)));
+    // A byte-order mark after the first is text, even at the start of a field.
+    QCOMPARE(records[1], (QStringList{u"\uFEFFx"_s, u"\uFEFF\uFEFF"_s}));
+
+    // Multi-byte characters split across joined stretches decode whole.
+    QCOMPARE(parseCSVRecords(QByteArray("\xc3\xa9\"\xc3\xa9\"\"\"\r\xc3\xa9\n")), Records{{u"éé\"é"_s}});
+    // Only a leading UTF-8 byte-order mark is skipped.
+    QCOMPARE(parseCSVRecords(QByteArray("\xef\xbb\xbf")), Records{});
+    QCOMPARE(parseCSVRecords(QByteArray("\xef\xbb\xbfid\n")), Records{{u"id"_s}});
+}
+
+void TestCSV::parsesWithHeader() {
+    const CSVTable empty = parseCSV(QString());
+    QVERIFY(empty.header.isEmpty());
+    QVERIFY(empty.rows.isEmpty());
+
+    const CSVTable headerOnly = parseCSV(u"id,name\n"_s);
+    QCOMPARE(headerOnly.header, (QStringList{u"id"_s, u"name"_s}));
+    QVERIFY(headerOnly.rows.isEmpty());
+
+    const CSVTable table = parseCSV(QByteArray("\xef\xbb\xbf"
+                                               "a, b\n1,\"x, \"\"y\"\"\",3\n"));
+    QCOMPARE(table.header, (QStringList{u"a"_s, u" b"_s}));
+    QCOMPARE(table.rows.size(), 1);
+    QCOMPARE(table.rows[0][u"a"_s], u"1"_s);
+    QCOMPARE(table.rows[0][u" b"_s], u"x, \"y\""_s);
+    QCOMPARE(table.rows[0][u"b"_s], std::nullopt); // column names are not trimmed
+}
+
+void TestCSV::dropsBlankLinesAndExtraFields() {
+    const CSVTable table = parseCSV(u"a,b\r\n\r\n1\n,\n1,2,3\n\n"_s);
+    QCOMPARE(table.rows.size(), 3);
+    // A short record gives empty text for the missing column, not nothing.
+    QCOMPARE(table.rows[0][u"b"_s], QString());
+    QVERIFY(table.rows[0][u"b"_s].has_value());
+    // "," is two empty fields, not a blank line.
+    QCOMPARE(table.rows[1][u"a"_s], QString());
+    QCOMPARE(table.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}}));
+}
+
+void TestCSV::looksUpColumns() {
+    const CSVTable table = parseCSV(u"id,id,name,Owner,OWNER\n1,2,report,first,second\n"_s);
+    const CSVRow &row = table.rows.at(0);
+    QCOMPARE(row[u"id"_s], u"2"_s); // the later of two equal names wins
+    QCOMPARE(row[u"ID"_s], u"2"_s);
+    QCOMPARE(row[u"Name"_s], u"report"_s);
+    QCOMPARE(row[u"Owner"_s], u"first"_s); // exact before case-insensitive
+    QCOMPARE(row[u"OWNER"_s], u"second"_s);
+    QCOMPARE(row[u"owner"_s], u"first"_s); // several case-insensitive matches: the leftmost
+    QCOMPARE(row[u"ÖWNER"_s], std::nullopt);
+    QCOMPARE(row[u"missing"_s], std::nullopt);
+    QCOMPARE(row.value(u"missing"_s), QString());
+    QCOMPARE(row.values().size(), 4);
+    QCOMPARE(row.values().value(u"id"_s), u"2"_s);
+
+    const CSVTable greek = parseCSV(u"ΌΝΟΜΑ\nx\n"_s);
+    QCOMPARE(greek.rows.at(0)[u"όνομα"_s], u"x"_s);
+
+    QCOMPARE(CSVRow()[u"id"_s], std::nullopt);
+}
+
+void TestCSV::constructsRowFromHeader() {
+    const CSVRow row({u"a"_s, u"b"_s, u"c"_s}, {u"1"_s, u"2"_s});
+    QCOMPARE(row[u"a"_s], u"1"_s);
+    QCOMPARE(row[u"C"_s], QString());
+    const CSVRow longer({u"a"_s}, {u"1"_s, u"2"_s});
+    QCOMPARE(longer.values(), (QHash<QString, QString>{{u"a"_s, u"1"_s}}));
+}
+
+void TestCSV::writesCSV() {
+    QCOMPARE(csvText({u"Line"_s, u"Text"_s}, {{u"1"_s, u"a,b"_s}}), u"Line,Text\n1,\"a,b\"\n"_s);
+    QCOMPARE(csvText({u"q"_s}, {{u"say \"hi\""_s}, {u"\""_s}}), u"q\n\"say \"\"hi\"\"\"\n\"\"\"\"\n"_s);
+    QCOMPARE(csvText({u"x"_s}, {{u"a\rb"_s}, {u"a\r\nb"_s}, {u"a\nb"_s}}), u"x\n\"a\rb\"\n\"a\r\nb\"\n\"a\nb\"\n"_s);
+    // Empty fields and spaces stay bare; rows keep their own lengths.
+    QCOMPARE(csvText({u"a"_s, u"b"_s}, {{QString(), u" x "_s}, {u"1"_s}, {}}), u"a,b\n, x \n1\n\n"_s);
+    QCOMPARE(csvText({}, {}), u"\n"_s);
+}
+
+void TestCSV::roundTrips() {
+    const QStringList header{u"Owner"_s, u"name"_s, u"notes"_s};
+    const QList<QStringList> rows{
+        {u"ana@school.org"_s, u"Plan, \"final\""_s, u"line one\nline two"_s},
+        {u"bo@school.org"_s, u"日本語 レポート"_s, u"CR\r\nLF"_s},
+        {u"cy@school.org"_s, QString(), u"\"\""_s},
+    };
+    const QString text = csvText(header, rows);
+    const CSVTable table = parseCSV(text);
+    QCOMPARE(table.header, header);
+    QCOMPARE(table.rows.size(), rows.size());
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (qsizetype c = 0; c < header.size(); ++c)
+            QCOMPARE(table.rows[r][header[c]], rows[r][c]);
+    }
+    QCOMPARE(parseCSVRecords(text.toUtf8()), QList<QStringList>{header} + rows);
+}
+
+QTEST_GUILESS_MAIN(TestCSV)
+#include "tst_csv.moc"
