@@ -21,6 +21,7 @@ int main(int argc, char *argv[]) {
     QtDesktopServices desktop;
     AppModel model(&profiles, &desktop);
     MainWindow window(&model, &desktop);
+    desktop.setWindow(&window);
     window.show();
     window.showStartupNotice();
     model.startCheck();

@@ -26,8 +26,11 @@ QCoro::Task<> runTokens(Console *console, QStringList tokens, QString commandTex
     };
     try {
         // Anything but a bare "gam" is looked up along the child's PATH by env.
-        const int status = tokens.first() == u"gam"_s ? co_await GAM::streamGAM(tokens.mid(1), onLine, cancel)
-                                                      : co_await GAM::stream(u"/usr/bin/env"_s, tokens, onLine, cancel);
+        int status = 0;
+        if (tokens.first() == u"gam"_s)
+            status = co_await GAM::streamGAM(tokens.mid(1), onLine, cancel);
+        else
+            status = co_await GAM::stream(u"/usr/bin/env"_s, tokens, onLine, cancel);
         if (status == 0)
             console->log(u"  Command completed successfully."_s, LogKind::success);
         else

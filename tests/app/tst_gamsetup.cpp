@@ -343,6 +343,7 @@ void TestGAMSetup::launchInstaller_terminalFailure_alertsWithCommand() {
 
     // A script folder planted by someone else (here: a link) is refused rather than used.
     m_desktop->terminalWorks = true;
+    m_desktop->openedScripts.clear();
     m_console->setAlert(std::nullopt);
     QDir(m_temp.path() + u"/Tarnwick-Installer"_s).removeRecursively();
     QVERIFY(QFile::link(m_dir->path(), m_temp.path() + u"/Tarnwick-Installer"_s));

@@ -111,7 +111,7 @@ void TestCustomCommand::returnInField_streamsOutputIntoLog() {
               u"printf '\\n   \\n'\n"
               u"printf 'Getting all Messages\\n\\rGot 100 Messages\\rGot 157 Messages\\r\\n' >&2\n"
               u"echo '  indented stays'\n"_s);
-    const QString command = u"  gam print users query \"orgUnitPath='/Students'\"\t"_s;
+    const QString command = u"  gam print users query \"orgUnitPath='/Students'\"\u00A0 "_s;
     type(command);
     QTest::keyClick(m_field, Qt::Key_Return);
     QTRY_VERIFY(!m_console->isBusy());
@@ -200,7 +200,7 @@ void TestCustomCommand::badInput_alertsWithoutRunning() {
     QCOMPARE(m_console->alert()->title, u"Invalid Command"_s);
     QCOMPARE(m_console->alert()->message, u"Could not parse command:\nNo closing quotation."_s);
 
-    type(u" \t\u00A0"_s);
+    type(u" \u00A0 "_s);
     QTest::keyClick(m_field, Qt::Key_Return);
     QCOMPARE(m_console->alert()->title, u"No Command"_s);
     QCOMPARE(m_console->alert()->message, u"Please enter a GAM command to run."_s);
@@ -219,7 +219,7 @@ void TestCustomCommand::history_mostRecentFirstWithoutDuplicatesAtMostTwenty() {
     };
     runCommand(u"gam a"_s);
     runCommand(u"gam b"_s);
-    runCommand(u" gam a "_s);
+    runCommand(u"\tgam a\u3000"_s);
     QCOMPARE(m_model->history(), QStringList({u"gam a"_s, u"gam b"_s}));
     for (int i = 1; i <= 20; ++i)
         runCommand(u"gam n"_s + QString::number(i));

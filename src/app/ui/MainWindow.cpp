@@ -3,8 +3,11 @@
 #include "app/AppModel.h"
 #include "app/GAMSetup.h"
 #include "app/ui/AboutDialog.h"
+#include "app/ui/AlertPresenter.h"
 #include "app/ui/DomainSwitcher.h"
 #include "app/ui/Icons.h"
+#include "app/ui/LogPanel.h"
+#include "app/ui/ResultsSheet.h"
 #include "app/ui/SetupBanner.h"
 #include "app/ui/StartupNotice.h"
 #include "command/ui/CustomCommandView.h"
@@ -31,6 +34,7 @@ namespace {
 constexpr QSize defaultSize(920, 860);
 constexpr QSize minimumWindowSize(780, 720);
 constexpr int minimumWorkAreaHeight = 460;
+constexpr int minimumLogHeight = 160;
 
 } // namespace
 
@@ -70,9 +74,17 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
 
     m_splitter->setObjectName(u"mainSplitter"_s);
     m_splitter->setChildrenCollapsible(false);
+    auto *logPanel = new LogPanel(model->console());
+    logPanel->setMinimumHeight(minimumLogHeight);
     m_splitter->addWidget(workArea);
+    m_splitter->addWidget(logPanel);
     m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({height() - 260, 260});
     setCentralWidget(m_splitter);
+
+    new AlertPresenter(model->console(), this);
+    new ResultsSheet(model->console(), this);
 
     auto *toolbar = addToolBar(u"Domain"_s);
     toolbar->setObjectName(u"domainToolBar"_s);
