@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 #include "app/GAMSetup.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/ResultsSheet.h"
 #include "app/ui/StartupNotice.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
@@ -10,6 +11,7 @@
 #include "TestSupport.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -56,6 +58,7 @@ private Q_SLOTS:
     void layout_titleTabsAndSizes();
     void quit_withNothingRunning_closesWithoutQuestion();
     void quit_whileRunning_asksWithOneParagraph();
+    void customCommand_busyAlertAndStopInTheWindow();
     void domainSwitch_ignoredWhileBusy_thenSwitches();
     void domainSwitch_closesResultsAndNamesSection();
     void settingsShortcut_waitsForSettingsWindow();
@@ -165,6 +168,27 @@ void TestMainWindow::quit_whileRunning_asksWithOneParagraph() {
     QTRY_VERIFY(!m_window->isVisible());
 }
 
+void TestMainWindow::customCommand_busyAlertAndStopInTheWindow() {
+    startLongRun();
+    auto *field = m_window->findChild<QLineEdit *>(u"commandField"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    auto *alert = m_window->findChild<QMessageBox *>(u"alert"_s);
+    QVERIFY(alert);
+    QTRY_VERIFY(alert->isVisible());
+    QCOMPARE(alert->text(), u"Busy"_s);
+    QCOMPARE(alert->informativeText(), u"\"Custom Command\" is still running. Wait for it to finish or press Stop."_s);
+    QTest::mouseClick(alert->findChild<QPushButton *>(u"okButton"_s), Qt::LeftButton);
+    QTRY_VERIFY(!m_model->console()->alert());
+
+    auto *stop = m_window->findChild<QPushButton *>(u"stopButton"_s);
+    QVERIFY(stop && stop->isVisible());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_model->console()->isBusy(), 10000);
+    const QStringList lines = logLines(*m_model->console());
+    QCOMPARE(lines.last(), u"  Stopped by user."_s);
+    QVERIFY(!lines.join(u'\n').contains(u"Command exited with code"_s));
+}
+
 void TestMainWindow::domainSwitch_ignoredWhileBusy_thenSwitches() {
     const DomainProfile first = m_store->activeProfile();
     DomainProfile second = m_store->add(u"Lakeside"_s);
@@ -204,6 +228,9 @@ void TestMainWindow::domainSwitch_closesResultsAndNamesSection() {
     table.columns = QStringList{u"name"_s};
     m_model->console()->setResults(table);
     QSignalSpy resultsSpy(m_model->console(), &Console::resultsChanged);
+    auto *sheet = m_window->findChild<ResultsSheet *>();
+    QVERIFY(sheet);
+    QTRY_VERIFY(sheet->isVisible());
 
     DomainProfile profile = m_store->activeProfile();
     profile.configDir = m_dir->path();
@@ -211,6 +238,7 @@ void TestMainWindow::domainSwitch_closesResultsAndNamesSection() {
     m_model->switchDomain(profile);
     QVERIFY(!m_model->console()->results());
     QVERIFY(resultsSpy.count() >= 1);
+    QTRY_VERIFY(!sheet->isVisible());
     QVERIFY(logLines(*m_model->console())
                 .contains(u"[DOMAIN] Switched to "_s + profile.displayName() + u" — config folder "_s + m_dir->path() +
                           u", section district"_s));
