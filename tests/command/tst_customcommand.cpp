@@ -229,7 +229,7 @@ void TestCustomCommand::history_mostRecentFirstWithoutDuplicatesAtMostTwenty() {
 }
 
 void TestCustomCommand::recentMenuAndClear_setTheField() {
-    auto *recent = m_view->findChild<QToolButton *>(u"recentButton"_s);
+    auto *recent = m_view->findChild<QPushButton *>(u"recentButton"_s);
     QVERIFY(recent && recent->menu());
     Q_EMIT recent->menu()->aboutToShow();
     QCOMPARE(recent->menu()->actions().size(), 1);

@@ -65,7 +65,11 @@ QIcon icon(Symbol symbol) {
 }
 
 QPixmap tinted(Symbol symbol, const QColor &color, int size) {
-    QPixmap pixmap = icon(symbol).pixmap(size, size);
+    // The symbolic form draws its details as holes, so they survive the tint.
+    QIcon source = QIcon::fromTheme(mapping(symbol).themeName + u"-symbolic"_s);
+    if (source.isNull())
+        source = icon(symbol);
+    QPixmap pixmap = source.pixmap(size, size);
     QPainter painter(&pixmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(pixmap.rect(), color);

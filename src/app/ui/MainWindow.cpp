@@ -170,6 +170,8 @@ void MainWindow::confirmQuit() {
     box->setObjectName(u"quitConfirmation"_s);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(m_model->quitWarnings().join(u"\n\n"_s));
+    // Wide enough that a paragraph reads as one, like the other alerts.
+    box->setStyleSheet(u"QLabel#qt_msgbox_informativelabel { min-width: 340px; }"_s);
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     QPushButton *quit = box->addButton(u"Quit Anyway"_s, QMessageBox::DestructiveRole);
     quit->setObjectName(u"quitAnywayButton"_s);

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -36,10 +35,9 @@ CustomCommandView::CustomCommandView(CustomCommandModel *model, Console *console
     m_field->setFont(mono);
     m_field->setText(m_model->command());
 
-    auto *recentButton = new QToolButton(box);
+    auto *recentButton = new QPushButton(u"Recent"_s, box);
     recentButton->setObjectName(u"recentButton"_s);
-    recentButton->setText(u"Recent"_s);
-    recentButton->setPopupMode(QToolButton::InstantPopup);
+    recentButton->setAutoDefault(false);
     recentButton->setMenu(m_recent);
     // The menu mirrors the history whenever it opens, so it is never stale.
     connect(m_recent, &QMenu::aboutToShow, this, &CustomCommandView::rebuildRecentMenu);
