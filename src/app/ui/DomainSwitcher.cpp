@@ -20,6 +20,7 @@ DomainSwitcher::DomainSwitcher(AppModel *model, QWidget *parent)
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setPopupMode(QToolButton::InstantPopup);
     setMenu(m_menu);
+    m_menu->setToolTipsVisible(true);
     m_manage->setObjectName(u"manageDomainsAction"_s);
 
     ProfileStore *store = m_model->profiles();

@@ -106,6 +106,7 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
 
 void MainWindow::buildMenus() {
     QMenu *file = menuBar()->addMenu(u"&File"_s);
+    file->setToolTipsVisible(true);
     m_settings->setObjectName(u"settingsAction"_s);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setShortcutContext(Qt::ApplicationShortcut);
