@@ -1,14 +1,29 @@
+#include "app/AppModel.h"
+#include "app/ui/Icons.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/QtDesktopServices.h"
+#include "profiles/ProfileStore.h"
+
 #include <QApplication>
-#include <QMainWindow>
+
+using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
-    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setOrganizationName(u"Tarnwick"_s);
+    QApplication::setApplicationName(u"Tarnwick"_s);
+    QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    QApplication::setDesktopFileName(u"tarnwick"_s);
+    Icons::installThemeFallback();
+    QApplication::setWindowIcon(Icons::appIcon());
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tarnwick"));
-    window.resize(1100, 760);
+    ProfileStore profiles;
+    QtDesktopServices desktop;
+    AppModel model(&profiles, &desktop);
+    MainWindow window(&model, &desktop);
+    desktop.setWindow(&window);
     window.show();
+    window.showStartupNotice();
+    model.startCheck();
     return app.exec();
 }

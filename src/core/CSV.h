@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArrayView>
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QStringList>
@@ -10,25 +10,18 @@
 // Reading gam's CSV output and writing the application's own CSV exports.
 // Reading never fails: malformed input yields whatever the rules produce.
 
-// Column names with their lookup indexes, shared by every row of one parse.
-struct CSVColumns {
-    explicit CSVColumns(QStringList names);
+struct CSVData;
 
-    QStringList names;
-    QHash<QString, int> exact;  // the later column wins for a repeated name
-    QHash<QString, int> folded; // case-folded name -> column of exact's choice for the first such name
-};
-
-// One record keyed by the header's column names.
+// One record keyed by the header's column names. Rows of one parse share the
+// input text and decode a field when it is looked up, so a row is cheap to copy.
 class CSVRow {
 public:
     CSVRow() = default;
-    CSVRow(const QStringList &header, QStringList record);
-    CSVRow(std::shared_ptr<const CSVColumns> columns, QStringList record);
+    CSVRow(const QStringList &header, const QStringList &record);
 
     // The field of the column named key, else of a column whose name equals key
     // ignoring case; nothing when there is no such column. A column the record
-    // was too short for gives the empty text.
+    // was too short for gives the empty text. Of two equal names the later wins.
     std::optional<QString> operator[](const QString &key) const;
     // operator[] with the empty text for a missing column.
     QString value(const QString &key) const { return (*this)[key].value_or(QString()); }
@@ -37,8 +30,14 @@ public:
     QHash<QString, QString> values() const;
 
 private:
-    std::shared_ptr<const CSVColumns> m_columns;
-    QStringList m_fields; // at most one per column
+    friend struct CSVData;
+    CSVRow(std::shared_ptr<const CSVData> data, qsizetype row)
+        : m_data(std::move(data))
+        , m_row(row) {}
+    QString field(qsizetype column) const;
+
+    std::shared_ptr<const CSVData> m_data;
+    qsizetype m_row = 0;
 };
 
 struct CSVTable {
@@ -47,15 +46,16 @@ struct CSVTable {
 };
 
 // Records and their fields, untrimmed. CR outside quotes is dropped, a leading
-// byte-order mark is skipped. The UTF-8 forms decode each field once, invalid
-// sequences becoming U+FFFD.
-QList<QStringList> parseCSVRecords(QStringView text);
-QList<QStringList> parseCSVRecords(QByteArrayView utf8);
+// byte-order mark is skipped. The UTF-8 forms decode each field on its own,
+// invalid sequences becoming U+FFFD, which gives the fields decoding the whole
+// text first would.
+QList<QStringList> parseCSVRecords(const QString &text);
+QList<QStringList> parseCSVRecords(const QByteArray &utf8);
 
 // The first record is the header; blank lines are skipped; fields beyond the
-// header are dropped.
-CSVTable parseCSV(QStringView text);
-CSVTable parseCSV(QByteArrayView utf8);
+// header are dropped. The rows keep a shallow copy of the input.
+CSVTable parseCSV(const QString &text);
+CSVTable parseCSV(const QByteArray &utf8);
 
 // Header and rows as CSV: fields holding a comma, quote, CR or LF are quoted with
 // inner quotes doubled; every record ends with a line feed.

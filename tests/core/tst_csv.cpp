@@ -15,6 +15,7 @@ private Q_SLOTS:
     void decodesUTF8();
     void parsesWithHeader();
     void dropsBlankLinesAndExtraFields();
+    void rowsOutliveTheirInput();
     void looksUpColumns();
     void constructsRowFromHeader();
     void writesCSV();
@@ -70,6 +71,10 @@ void TestCSV::decodesUTF8() {
     QVERIFY(records[0][1].contains(u'\uFFFD'));
     QCOMPARE(records[0][2].front(), u'é');
     QCOMPARE(records, parseCSVRecords(QString::fromUtf8(bytes)));
+    // Invalid bytes on both sides of a dropped quote stay invalid, and a piece
+    // that starts with a byte-order mark still ends in U+FFFD when cut short.
+    for (const QByteArray &joined : {QByteArray("\xef\xa9\"\xbf\xc3\xbb\n"), QByteArray("a\"\xef\xbb\xbf\xa9\xef")})
+        QCOMPARE(parseCSVRecords(joined), parseCSVRecords(QString::fromUtf8(joined)));
     // A byte-order mark after the first is text, even at the start of a field.
     QCOMPARE(records[1], (QStringList{u"\uFEFFx"_s, u"\uFEFF\uFEFF"_s}));
 
@@ -107,6 +112,28 @@ void TestCSV::dropsBlankLinesAndExtraFields() {
     // "," is two empty fields, not a blank line.
     QCOMPARE(table.rows[1][u"a"_s], QString());
     QCOMPARE(table.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}}));
+
+    // Dropped and missing fields leave their neighbours intact.
+    const CSVTable ragged = parseCSV(QByteArray("\"a\",b\nx,\"y\",extra,more\n,\n\n\"\"\n\xc3\xa9,\"1\n2\"\n"));
+    QCOMPARE(ragged.header, (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(ragged.rows.size(), 3);
+    QCOMPARE(ragged.rows[0].values(), (QHash<QString, QString>{{u"a"_s, u"x"_s}, {u"b"_s, u"y"_s}}));
+    QCOMPARE(ragged.rows[1].values(), (QHash<QString, QString>{{u"a"_s, QString()}, {u"b"_s, QString()}}));
+    // A quoted empty field alone on its line is a blank line as well.
+    QCOMPARE(ragged.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"é"_s}, {u"b"_s, u"1\n2"_s}}));
+}
+
+void TestCSV::rowsOutliveTheirInput() {
+    CSVTable table;
+    {
+        QByteArray bytes("id,name\n1,\"a \"\"b\"\"\"\n");
+        table = parseCSV(bytes);
+        bytes.fill('x'); // the caller's copy changes; the rows keep what was parsed
+    }
+    const CSVTable copy = table;
+    table = CSVTable();
+    QCOMPARE(copy.rows.at(0)[u"name"_s], u"a \"b\""_s);
+    QCOMPARE(copy.rows.at(0)[u"id"_s], u"1"_s);
 }
 
 void TestCSV::looksUpColumns() {

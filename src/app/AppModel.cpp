@@ -1,0 +1,58 @@
+#include "app/AppModel.h"
+
+#include "app/GAMSetup.h"
+#include "command/CustomCommandModel.h"
+#include "core/Console.h"
+#include "profiles/ProfileStore.h"
+
+using namespace Qt::StringLiterals;
+
+AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *parent)
+    : QObject(parent)
+    , m_profiles(profiles)
+    , m_console(new Console(desktop, this))
+    , m_custom(new CustomCommandModel(m_console, this))
+    , m_setup(new GAMSetup(m_console, this)) {}
+
+AppModel::~AppModel() = default;
+
+void AppModel::startCheck() {
+    m_setup->check();
+}
+
+void AppModel::chooseDomain(const QUuid &id) {
+    if (id == m_profiles->activeID() || m_console->isBusy())
+        return;
+    m_profiles->activate(id);
+    const QList<DomainProfile> &all = m_profiles->profiles();
+    if (all.isEmpty())
+        return;
+    const auto chosen = std::find_if(all.begin(), all.end(), [&id](const DomainProfile &p) { return p.id == id; });
+    switchDomain(chosen != all.end() ? *chosen : all.first());
+}
+
+void AppModel::switchDomain(const DomainProfile &profile) {
+    // What belongs to the previous domain goes: the open results sheet now, the
+    // Security and Classroom state and Drive's OU list once those tabs exist.
+    m_console->setResults(std::nullopt);
+
+    QString line =
+        u"[DOMAIN] Switched to "_s + profile.displayName() + u" — config folder "_s + profile.effectiveConfigDir();
+    if (const auto section = profile.effectiveSection())
+        line += u", section "_s + *section;
+    m_console->log(line, LogKind::info);
+    startCheck();
+}
+
+bool AppModel::needsQuitConfirmation() const {
+    return !quitWarnings().isEmpty();
+}
+
+QStringList AppModel::quitWarnings() const {
+    QStringList warnings;
+    if (m_console->isBusy())
+        warnings.append(u"\u201C"_s + m_console->busyLabel() +
+                        u"\u201D is still running. Quitting stops it partway through."_s);
+    // The Security tab's password reveal adds its paragraph here once that tab exists.
+    return warnings;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QUuid>
+
+class Console;
+class CustomCommandModel;
+class DesktopServices;
+class GAMSetup;
+class ProfileStore;
+struct DomainProfile;
+
+// The application's long-lived objects: the one console, the tab models and
+// the GAM setup check, plus the domain switch and the quit guard.
+class AppModel : public QObject {
+    Q_OBJECT
+public:
+    AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *parent = nullptr);
+    ~AppModel() override;
+
+    ProfileStore *profiles() const { return m_profiles; }
+    Console *console() const { return m_console; }
+    CustomCommandModel *custom() const { return m_custom; }
+    GAMSetup *setup() const { return m_setup; }
+
+    // The start-up check; runs beside the console's task, never as it.
+    void startCheck();
+
+    // The domain picker's choice: ignored when it is already active or while a task runs.
+    void chooseDomain(const QUuid &id);
+    // Called once the store has made `profile` active.
+    void switchDomain(const DomainProfile &profile);
+
+    bool needsQuitConfirmation() const;
+    // The paragraphs of the quit confirmation, one per reason to stay.
+    QStringList quitWarnings() const;
+
+private:
+    ProfileStore *m_profiles;
+    // Created in this order; the Gmail, Drive, Classroom, assistant and Security
+    // models join between the console and the setup check as they are built.
+    Console *m_console;
+    CustomCommandModel *m_custom;
+    GAMSetup *m_setup;
+};

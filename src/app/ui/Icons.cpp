@@ -1,0 +1,84 @@
+#include "app/ui/Icons.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+// Resources compiled into a static library must be registered by hand.
+static void initResources() {
+    Q_INIT_RESOURCE(tarnwick);
+}
+
+namespace Icons {
+
+namespace {
+
+struct Mapping {
+    QString themeName;
+    QStyle::StandardPixmap fallback;
+};
+
+Mapping mapping(Symbol symbol) {
+    switch (symbol) {
+    case Symbol::envelope:
+        return {u"mail-unread"_s, QStyle::SP_FileDialogDetailedView};
+    case Symbol::externalDrive:
+        return {u"drive-harddisk"_s, QStyle::SP_DriveHDIcon};
+    case Symbol::graduationCap:
+        return {u"accessories-dictionary"_s, QStyle::SP_FileDialogInfoView};
+    case Symbol::lockShield:
+        return {u"security-high"_s, QStyle::SP_VistaShield};
+    case Symbol::terminal:
+        return {u"utilities-terminal"_s, QStyle::SP_ComputerIcon};
+    case Symbol::building:
+        return {u"network-workgroup"_s, QStyle::SP_DirHomeIcon};
+    case Symbol::warning:
+        return {u"dialog-warning"_s, QStyle::SP_MessageBoxWarning};
+    case Symbol::xmark:
+        return {u"window-close"_s, QStyle::SP_TitleBarCloseButton};
+    }
+    return {u"image-missing"_s, QStyle::SP_FileIcon};
+}
+
+} // namespace
+
+void installThemeFallback() {
+    QIcon::setFallbackThemeName(u"Adwaita"_s);
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor"_s)
+        QIcon::setThemeName(u"Adwaita"_s);
+}
+
+QIcon icon(Symbol symbol) {
+    const Mapping m = mapping(symbol);
+    // Recent Adwaita ships many icons only in their symbolic form.
+    for (const QString &name : QStringList{m.themeName, m.themeName + u"-symbolic"_s}) {
+        const QIcon themed = QIcon::fromTheme(name);
+        if (!themed.isNull())
+            return themed;
+    }
+    QIcon standard = QApplication::style()->standardIcon(m.fallback);
+    if (standard.isNull())
+        standard = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return standard;
+}
+
+QPixmap tinted(Symbol symbol, const QColor &color, int size) {
+    // The symbolic form draws its details as holes, so they survive the tint.
+    QIcon source = QIcon::fromTheme(mapping(symbol).themeName + u"-symbolic"_s);
+    if (source.isNull())
+        source = icon(symbol);
+    QPixmap pixmap = source.pixmap(size, size);
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), color);
+    return pixmap;
+}
+
+QIcon appIcon() {
+    initResources();
+    return QIcon(u":/icons/tarnwick.svg"_s);
+}
+
+} // namespace Icons

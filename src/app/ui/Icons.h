@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+// The symbols the window uses, named once and mapped to freedesktop theme icons
+// with a Qt standard icon behind each, so none is ever blank.
+namespace Icons {
+
+enum class Symbol { envelope, externalDrive, graduationCap, lockShield, terminal, building, warning, xmark };
+
+// Falls back to the Adwaita theme when the platform names none (offscreen, bare X sessions).
+void installThemeFallback();
+
+QIcon icon(Symbol symbol);
+// The icon drawn in one colour (symbolic icons are monochrome), e.g. the orange warning triangle.
+QPixmap tinted(Symbol symbol, const QColor &color, int size);
+// The application's own icon.
+QIcon appIcon();
+
+} // namespace Icons

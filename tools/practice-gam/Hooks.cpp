@@ -1,0 +1,174 @@
+#include "Hooks.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The values of the rules in the variable that apply to this run.
+QStringList rules(const char *name, const QString &joined) {
+    QStringList values;
+    const QStringList entries = qEnvironmentVariable(name).split(u';', Qt::SkipEmptyParts);
+    for (const QString &entry : entries) {
+        const qsizetype at = entry.indexOf(u'@');
+        const QString value = (at < 0 ? entry : entry.left(at)).trimmed();
+        const QString pattern = at < 0 ? QString() : entry.mid(at + 1);
+        if (!value.isEmpty() && (pattern.isEmpty() || joined.contains(pattern)))
+            values.append(value);
+    }
+    return values;
+}
+
+void writeAll(int fd, const QByteArray &bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
+[[noreturn]] void sleepForever() {
+    for (;;)
+        QThread::sleep(3600);
+}
+
+} // namespace
+
+Hooks Hooks::fromEnvironment(const QStringList &argv) {
+    Hooks hooks;
+    const QString joined = argv.join(u' ');
+    hooks.logPath = qEnvironmentVariable("PRACTICE_GAM_LOG");
+    const QStringList delays = rules("PRACTICE_GAM_DELAY_MS", joined);
+    if (!delays.isEmpty())
+        hooks.delayMs = delays.last().toInt();
+    const QStringList lineDelays = rules("PRACTICE_GAM_LINE_DELAY_MS", joined);
+    if (!lineDelays.isEmpty())
+        hooks.lineDelayMs = lineDelays.last().toInt();
+    const QStringList faults = rules("PRACTICE_GAM_FAULT", joined);
+    for (const QString &fault : faults) {
+        const QString kind = fault.section(u':', 0, 0);
+        const QString arg = fault.section(u':', 1);
+        if (kind == u"hang"_s)
+            hooks.hang = true;
+        else if (kind == u"ignore-sigterm"_s)
+            hooks.ignoreTerm = true;
+        else if (kind == u"crash"_s)
+            hooks.crash = true;
+        else if (kind == u"invalid-utf8"_s)
+            hooks.invalidUtf8 = true;
+        else if (kind == u"huge"_s)
+            hooks.hugeLines = arg.isEmpty() ? 200000 : arg.toInt();
+        else if (kind == u"exit"_s)
+            hooks.exitCode = arg.toInt();
+        else if (kind == u"ratelimit"_s)
+            hooks.rateLimitEvery = arg.isEmpty() ? 1 : std::max(1, arg.toInt());
+    }
+    return hooks;
+}
+
+void Hooks::logInvocation(const QStringList &argv) const {
+    if (logPath.isEmpty())
+        return;
+    auto env = [](const char *name) -> QJsonValue {
+        return qEnvironmentVariableIsSet(name) ? QJsonValue(qEnvironmentVariable(name)) : QJsonValue();
+    };
+    const QJsonObject entry{{u"argv"_s, QJsonArray::fromStringList(argv)},
+                            {u"GAMCFGDIR"_s, env("GAMCFGDIR")},
+                            {u"GAMCFGSECTION"_s, env("GAMCFGSECTION")},
+                            {u"pid"_s, qint64(::getpid())},
+                            {u"time"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
+    QFile file(logPath);
+    // One write per line on an append-only file, so concurrent runs never interleave lines.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void Hooks::beforeRun() const {
+    if (ignoreTerm) {
+        std::signal(SIGTERM, SIG_IGN);
+        sleepForever();
+    }
+    if (hang)
+        sleepForever();
+    if (delayMs > 0)
+        QThread::msleep(ulong(delayMs));
+}
+
+int Hooks::flush(const Output &output, const QString &stdoutFile, const QString &stderrFile) const {
+    QList<Output::Chunk> chunks = output.chunks();
+    if (invalidUtf8) {
+        // Bytes that are not UTF-8 inside the first line of standard output.
+        const QByteArray bad("\xff\xfe\xc3\x28");
+        auto it =
+            std::find_if(chunks.begin(), chunks.end(), [](const Output::Chunk &c) { return c.stream == Output::Out; });
+        if (it == chunks.end())
+            chunks.append({Output::Out, bad + '\n'});
+        else
+            it->bytes.insert(std::max<qsizetype>(0, it->bytes.indexOf('\n')), bad);
+    }
+    if (hugeLines > 0) {
+        QByteArray last = "Practice output line\n";
+        for (auto it = chunks.crbegin(); it != chunks.crend(); ++it)
+            if (it->stream == Output::Out && it->bytes.endsWith('\n')) {
+                const QByteArray body = it->bytes.chopped(1);
+                last = body.mid(body.lastIndexOf('\n') + 1) + '\n';
+                break;
+            }
+        QByteArray block;
+        block.reserve(last.size() * hugeLines);
+        for (int i = 0; i < hugeLines; ++i)
+            block += last;
+        chunks.append({Output::Out, block});
+    }
+    QFile outFile(stdoutFile), errFile(stderrFile);
+    if (!stdoutFile.isEmpty())
+        (void)outFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!stderrFile.isEmpty())
+        (void)errFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    qsizetype total = 0;
+    for (const Output::Chunk &chunk : std::as_const(chunks))
+        total += chunk.bytes.size();
+    qsizetype written = 0;
+    for (const Output::Chunk &chunk : std::as_const(chunks)) {
+        QByteArray bytes = chunk.bytes;
+        if (crash && written + bytes.size() > total / 2)
+            bytes.truncate(std::max<qsizetype>(0, total / 2 - written));
+        QFile &file = chunk.stream == Output::Out ? outFile : errFile;
+        if (file.isOpen()) {
+            file.write(bytes);
+        } else if (lineDelayMs > 0) {
+            const QList<QByteArray> lines = bytes.split('\n');
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                const QByteArray piece = i + 1 < lines.size() ? lines.at(i) + '\n' : lines.at(i);
+                if (piece.isEmpty())
+                    continue;
+                writeAll(chunk.stream == Output::Out ? STDOUT_FILENO : STDERR_FILENO, piece);
+                QThread::msleep(ulong(lineDelayMs));
+            }
+        } else {
+            writeAll(chunk.stream == Output::Out ? STDOUT_FILENO : STDERR_FILENO, bytes);
+        }
+        written += bytes.size();
+        if (crash && written >= total / 2) {
+            struct rlimit none {
+                0, 0
+            };
+            setrlimit(RLIMIT_CORE, &none);
+            std::raise(SIGSEGV);
+        }
+    }
+    if (crash)
+        std::raise(SIGSEGV);
+    return exitCode >= 0 ? exitCode : output.rc();
+}

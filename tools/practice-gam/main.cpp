@@ -1,0 +1,20 @@
+// The practice domain: a simulated `gam` that answers Tarnwick's commands from a fake
+// school district at documentation domains. It never talks to Google.
+#include "Dispatch.h"
+#include "Hooks.h"
+#include "Output.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const Hooks hooks = Hooks::fromEnvironment(args);
+    hooks.logInvocation(args);
+    hooks.beforeRun();
+    Output out;
+    QString stdoutFile, stderrFile;
+    runGam(args, out, hooks, &stdoutFile, &stderrFile);
+    return hooks.flush(out, stdoutFile, stderrFile);
+}
