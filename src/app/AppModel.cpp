@@ -4,6 +4,7 @@
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
+#include "tabs/GmailModel.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +12,7 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     : QObject(parent)
     , m_profiles(profiles)
     , m_console(new Console(desktop, this))
+    , m_gmail(new GmailModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
     , m_setup(new GAMSetup(m_console, this)) {}
 

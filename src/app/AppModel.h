@@ -6,6 +6,7 @@
 
 class Console;
 class CustomCommandModel;
+class GmailModel;
 class DesktopServices;
 class GAMSetup;
 class ProfileStore;
@@ -21,6 +22,7 @@ public:
 
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
+    GmailModel *gmail() const { return m_gmail; }
     CustomCommandModel *custom() const { return m_custom; }
     GAMSetup *setup() const { return m_setup; }
 
@@ -41,6 +43,7 @@ private:
     // Created in this order; the Gmail, Drive, Classroom, assistant and Security
     // models join between the console and the setup check as they are built.
     Console *m_console;
+    GmailModel *m_gmail;
     CustomCommandModel *m_custom;
     GAMSetup *m_setup;
 };

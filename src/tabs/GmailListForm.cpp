@@ -1,6 +1,6 @@
 #include "tabs/GmailListForm.h"
 
-#include "tabs/TextTrim.h"
+#include "core/SpaceTrim.h"
 
 GmailListForm::GmailListForm(QObject *parent)
     : QObject(parent)

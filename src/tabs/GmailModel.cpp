@@ -4,9 +4,9 @@
 #include "core/CommandLine.h"
 #include "core/Console.h"
 #include "core/GAM.h"
+#include "core/SpaceTrim.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/MessageRunOutcome.h"
-#include "tabs/TextTrim.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #include "tabs/GmailQuery.h"
 
-#include "tabs/TextTrim.h"
+#include "core/SpaceTrim.h"
 
 #include <QRegularExpression>
 #include <QStringList>

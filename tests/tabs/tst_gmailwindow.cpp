@@ -1,0 +1,168 @@
+#include "TestSupport.h"
+
+#include "app/AppModel.h"
+#include "app/ui/MainWindow.h"
+#include "core/Console.h"
+#include "core/DesktopServices.h"
+#include "profiles/ProfileStore.h"
+#include "tabs/ui/GmailView.h"
+#include "tabs/ui/LinesEditor.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class NoDesktop : public DesktopServices {
+public:
+    QCoro::Task<std::optional<QString>> chooseSaveFile(QString, QString, QString) override { co_return std::nullopt; }
+    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
+    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
+    bool openUrl(const QUrl &) override { return true; }
+    bool openPath(const QString &) override { return true; }
+    bool revealInFileManager(const QString &) override { return true; }
+    void copyToClipboard(const QString &) override {}
+    bool openInTerminal(const QString &) override { return true; }
+};
+
+const QString phisher = u"helpdesk@secure-login.example.net"_s;
+
+} // namespace
+
+// The Gmail tab inside the real main window, against the practice domain: the
+// confirmation is the window's own message box.
+class GmailWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void deleteBySenderFromTheWindow();
+
+private:
+    QPushButton *visibleButton(const QString &text) const;
+    // The widget of this name on the Gmail tab's current page.
+    template <typename T> T *visible(const QString &name) const {
+        const auto candidates = m_window->findChild<GmailView *>()->findChildren<T *>(name);
+        for (T *candidate : candidates)
+            if (candidate->isVisible())
+                return candidate;
+        return nullptr;
+    }
+    QStringList log() const;
+
+    QTemporaryDir m_district;
+    std::unique_ptr<IsolatedSettings> m_settings;
+    std::unique_ptr<ProfileStore> m_store;
+    NoDesktop m_desktop;
+    std::unique_ptr<AppModel> m_model;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void GmailWindowTest::initTestCase() {
+    if (!QFile::exists(QStringLiteral(PRACTICE_GAM_PATH)))
+        QSKIP("the practice gam is not part of this build");
+    QProcess seed;
+    seed.start(QStringLiteral(PRACTICE_GAM_PATH),
+               {u"practice"_s, u"seed"_s, m_district.path(), u"--domain"_s, u"example.org"_s, u"--users"_s, u"30"_s});
+    QVERIFY(seed.waitForFinished(120000));
+    QCOMPARE(seed.exitCode(), 0);
+
+    m_settings = std::make_unique<IsolatedSettings>();
+    QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
+    m_store = std::make_unique<ProfileStore>();
+    DomainProfile profile = m_store->add(u"Practice"_s);
+    profile.domain = u"example.org"_s;
+    profile.configDir = m_district.path();
+    m_store->update(profile);
+    m_store->activate(profile.id);
+    m_model = std::make_unique<AppModel>(m_store.get(), &m_desktop);
+    m_window = std::make_unique<MainWindow>(m_model.get(), &m_desktop);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void GmailWindowTest::cleanupTestCase() {
+    m_window.reset();
+    m_model.reset();
+    m_store.reset();
+    m_settings.reset();
+}
+
+QPushButton *GmailWindowTest::visibleButton(const QString &text) const {
+    const auto buttons = m_window->findChild<GmailView *>()->findChildren<QPushButton *>();
+    for (QPushButton *button : buttons)
+        if (button->text() == text && button->isVisible())
+            return button;
+    return nullptr;
+}
+
+QStringList GmailWindowTest::log() const {
+    QStringList lines;
+    const Console *console = m_model->console();
+    for (qsizetype i = 0; i < console->entryCount(); ++i)
+        lines.append(console->entryAt(i).text);
+    return lines;
+}
+
+void GmailWindowTest::deleteBySenderFromTheWindow() {
+    auto *tabs = m_window->findChild<QTabWidget *>();
+    QCOMPARE(tabs->tabText(0), u"Gmail"_s);
+    auto *view = qobject_cast<GmailView *>(tabs->widget(0));
+    QVERIFY(view);
+    tabs->setCurrentIndex(0);
+    Console *console = m_model->console();
+    QVERIFY(QTest::qWaitFor([console] { return !console->isBusy(); }, 60000));
+
+    QTest::mouseClick(visibleButton(u"Delete by Sender"_s), Qt::LeftButton);
+    QTest::mouseClick(visible<QAbstractButton>(u"targetDomain"_s), Qt::LeftButton);
+    QTest::keyClicks(visible<QLineEdit>(u"targetDomainName"_s), u"example.org"_s);
+    auto *editor = visible<LinesEditor>(u"valuesEditor"_s);
+    editor->setFocus();
+    QTest::keyClicks(editor, phisher);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, u"nobody@nowhere.example"_s);
+
+    const qsizetype before = console->entryCount();
+    QTest::mouseClick(visibleButton(u"Delete Messages"_s), Qt::LeftButton);
+    QMessageBox *box = nullptr;
+    QVERIFY(QTest::qWaitFor([&] {
+        box = m_window->findChild<QMessageBox *>(u"alert"_s);
+        return box && box->isVisible();
+    }));
+    QVERIFY(box->informativeText().startsWith(u"Delete all messages from 2 senders:\n\n"_s + phisher));
+    QVERIFY(box->informativeText().endsWith(u"Domain: Practice (example.org)"_s));
+    QCOMPARE(console->entryCount(), before);
+    QTest::mouseClick(box->findChild<QPushButton *>(u"confirmButton"_s), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([console] { return console->isBusy(); }, 5000) || log().constLast().startsWith(u"Done"_s));
+    QVERIFY(QTest::qWaitFor([console] { return !console->isBusy(); }, 120000));
+
+    const QStringList lines = log();
+    QVERIFY2(lines.contains(u">> gam domains_ns example.org delete messages query from:"_s + phisher +
+                            u" max_to_delete 0 doit"_s),
+             qPrintable(lines.join(u'\n')));
+    QVERIFY(lines.contains(u"  Finished: "_s + phisher));
+    QVERIFY(lines.contains(u"  No messages found for: nobody@nowhere.example"_s));
+    QCOMPARE(lines.constLast(), u"Done — 2 completed, 0 failed."_s);
+
+    // A second look finds nothing left.
+    QTest::mouseClick(visibleButton(u"Preview"_s), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([console] { return !console->isBusy(); }, 120000));
+    QCOMPARE(log().count(u"  No messages found for: "_s + phisher), 1);
+    QCOMPARE(log().constLast(), u"Preview done — 2 completed, 0 failed."_s);
+
+    const QString shots = qEnvironmentVariable("TARNWICK_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        m_window->grab().save(shots + u"/gmail-window.png"_s);
+}
+
+QTEST_MAIN(GmailWindowTest)
+#include "tst_gmailwindow.moc"
