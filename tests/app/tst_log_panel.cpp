@@ -60,6 +60,25 @@ private Q_SLOTS:
         QTRY_COMPARE(list->rowAt(list->viewport()->height() - 2), 499);
     }
 
+    void longLinesScrollSidewaysInsteadOfBeingCut() {
+        Console console(&m_desktop);
+        LogPanel panel(&console);
+        panel.resize(500, 240);
+        panel.show();
+        const QString longLine = u"WARNING: "_s + QString(200, u'x') + u" end"_s;
+        console.log(u"short"_s);
+        console.log(longLine, LogKind::warning);
+        QTableView *list = panel.listView();
+        QTRY_COMPARE(list->model()->rowCount(), 2);
+        QVERIFY(list->columnWidth(0) >= QFontMetrics(list->font()).horizontalAdvance(longLine));
+        QVERIFY(list->columnWidth(0) > list->viewport()->width());
+
+        console.clear();
+        console.log(u"short again"_s);
+        QTRY_COMPARE(list->model()->rowCount(), 1);
+        QTRY_COMPARE(list->columnWidth(0), list->viewport()->width());
+    }
+
     void stopIsShownOnlyWhileBusy() {
         Console console(&m_desktop);
         LogPanel panel(&console);

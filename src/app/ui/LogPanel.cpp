@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -80,6 +81,8 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     m_list->verticalHeader()->setDefaultSectionSize(QFontMetrics(mono).height() + 1); // 1 pt between lines
     m_list->setShowGrid(false);
     m_list->setWordWrap(false);
+    // Long lines scroll sideways instead of being cut off with an ellipsis.
+    m_list->setTextElideMode(Qt::ElideNone);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -102,13 +105,31 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     layout->addWidget(m_list, 1);
 
     // Follow the newest entry.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { widenForRows(first, last); });
     connect(m_model, &QAbstractItemModel::rowsInserted, m_list, &QTableView::scrollToBottom);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_widestLine = 0;
+        m_list->horizontalHeader()->setMinimumSectionSize(0);
+    });
     connect(m_stop, &QPushButton::clicked, console, &Console::stop);
     connect(exportCSV, &QPushButton::clicked, console, [console] { console->exportLog(ExportFormat::csv); });
     connect(exportText, &QPushButton::clicked, console, [console] { console->exportLog(ExportFormat::plainText); });
     connect(clearLog, &QPushButton::clicked, console, &Console::clear);
     connect(console, &Console::busyChanged, this, &LogPanel::updateBusy);
     updateBusy();
+}
+
+// The font is monospaced, so the widest line is the one with the most characters.
+void LogPanel::widenForRows(int first, int last) {
+    int widest = m_widestLine;
+    for (int row = first; row <= last; ++row)
+        widest = std::max(widest, int(m_console->entryAt(row).text.size()));
+    if (widest == m_widestLine)
+        return;
+    m_widestLine = widest;
+    const QFontMetrics metrics(m_list->font());
+    m_list->horizontalHeader()->setMinimumSectionSize(metrics.horizontalAdvance(u'M') * widest + 16);
 }
 
 void LogPanel::updateBusy() {

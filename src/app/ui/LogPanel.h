@@ -23,6 +23,7 @@ public:
 
 private:
     void updateBusy();
+    void widenForRows(int first, int last);
 
     Console *m_console;
     LogListModel *m_model;
@@ -30,4 +31,5 @@ private:
     BusySpinner *m_spinner;
     QLabel *m_busyLabel;
     QPushButton *m_stop;
+    int m_widestLine = 0; // in characters
 };
