@@ -87,7 +87,8 @@ template <typename Char> QString fieldText(const Char *begin, const Char *end) {
     if (p == end)
         return decode(begin, end - begin);
     // Quoted as a whole with no quote inside: nearly every quoted field.
-    if (p == begin && end - begin >= 2 && unit(end[-1]) == u'"' && nextQuote(begin + 1, end) == end - 1)
+    if (p == begin && unit(*p) == u'"' && end - begin >= 2 && unit(end[-1]) == u'"' &&
+        nextQuote(begin + 1, end) == end - 1)
         return decode(begin + 1, end - begin - 2);
 
     QString text;

@@ -48,6 +48,7 @@ void TestCSV::readsRecords_data() {
                                     << Records{{u"a"_s, u"b"_s, u"c"_s}, {u"1"_s}, {u"1"_s, u"2"_s, u"3"_s, u"4"_s}};
     QTest::newRow("stray quote swallows the rest") << u"a,\"b\nc,d\n"_s << Records{{u"a"_s, u"b\nc,d\n"_s}};
     QTest::newRow("doubled quote at the very end") << u"\"a\"\""_s << Records{{u"a\""_s}};
+    QTest::newRow("CRs before a field ending in a lone quote") << u"\r\rb\""_s << Records{{u"b"_s}};
     QTest::newRow("lone quote") << u"\""_s << Records{};
     QTest::newRow("non-ASCII") << u"名前,Ελληνικά\n\"مرحبا, عالم\",😀\n"_s
                                << Records{{u"名前"_s, u"Ελληνικά"_s}, {u"مرحبا, عالم"_s, u"😀"_s}};
