@@ -1,22 +1,68 @@
 #include "core/CSV.h"
 
+#include "core/Error.h"
+
+#include <QFile>
 #include <QStringDecoder>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(Q_OS_UNIX)
+#include <sys/mman.h>
+#endif
 
 namespace {
 
-// Where one field lies: [begin, end) in the input, or, for a field that had to
-// be put together from pieces (around quotes or a dropped CR), [~begin, end) in
-// the joined buffer.
-struct Span {
-    qsizetype begin;
-    qsizetype end;
-};
+constexpr char16_t unit(char c) {
+    return static_cast<unsigned char>(c);
+}
+constexpr char16_t unit(QChar c) {
+    return c.unicode();
+}
+
+// The first of the ASCII characters Needles at or after p, or end.
+template <char... Needles> const char *findAny(const char *p, const char *end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hits = _mm_setzero_si128();
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Needles)))), ...);
+        if (const int mask = _mm_movemask_epi8(hits))
+            return p + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    while (p < end && ((unit(*p) != Needles) && ...))
+        ++p;
+    return p;
+}
+
+template <char... Needles> const QChar *findAny(const QChar *p, const QChar *end) {
+#if defined(__SSE2__)
+    for (; end - p >= 8; p += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hits = _mm_setzero_si128();
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi16(chunk, _mm_set1_epi16(Needles)))), ...);
+        if (const int mask = _mm_movemask_epi8(hits))
+            return p + __builtin_ctz(unsigned(mask)) / 2;
+    }
+#endif
+    while (p < end && ((unit(*p) != Needles) && ...))
+        ++p;
+    return p;
+}
+
+const char *nextQuote(const char *from, const char *end) {
+    const void *quote = std::memchr(from, '"', size_t(end - from));
+    return quote ? static_cast<const char *>(quote) : end;
+}
+const QChar *nextQuote(const QChar *from, const QChar *end) {
+    const qsizetype at = QStringView(from, end).indexOf(u'"');
+    return at < 0 ? end : from + at;
+}
 
 QString decode(const char *begin, qsizetype size) {
     const QByteArrayView bytes(begin, size);
@@ -31,277 +77,230 @@ QString decode(const QChar *begin, qsizetype size) {
     return QString(begin, size);
 }
 
-// The input (QByteArray for UTF-8, QString for decoded text) and the decoded
-// text of the fields that had to be joined.
-template <typename Text> struct Fields {
-    Text input;
-    QString joined;
-    std::vector<Span> spans;
+// The text of the field whose raw input is [begin, end): the input between
+// the separators around it. Every quote toggles the quoted state, so a doubled
+// quote inside quotes keeps one quote and stays quoted; CR outside quotes is
+// dropped. The pieces between those are decoded one by one: joining UTF-8
+// bytes around a dropped quote could turn invalid sequences into a valid one.
+template <typename Char> QString fieldText(const Char *begin, const Char *end) {
+    const Char *p = findAny<'"', '\r'>(begin, end);
+    if (p == end)
+        return decode(begin, end - begin);
+    // Quoted as a whole with no quote inside: nearly every quoted field.
+    if (p == begin && unit(*p) == u'"' && end - begin >= 2 && unit(end[-1]) == u'"' &&
+        nextQuote(begin + 1, end) == end - 1)
+        return decode(begin + 1, end - begin - 2);
 
-    QString field(Span span) const {
-        if (span.begin < 0)
-            return joined.sliced(~span.begin, span.end - ~span.begin);
-        return decode(input.constData() + span.begin, span.end - span.begin);
-    }
-};
-
-} // namespace
-
-// The header's lookup indexes and every row's fields for one parse.
-struct CSVData {
-    explicit CSVData(QStringList columnNames);
-
-    static QList<CSVRow> rowsOf(const std::shared_ptr<const CSVData> &data) {
-        QList<CSVRow> rows;
-        rows.reserve(data->rowBounds.size() - 1);
-        for (qsizetype row = 0; row + 1 < data->rowBounds.size(); ++row)
-            rows.append(CSVRow(data, row));
-        return rows;
-    }
-
-    QString field(qsizetype index) const {
-        return utf8 ? utf8->field(utf8->spans[index]) : text.field(text.spans[index]);
-    }
-
-    QStringList names;
-    QHash<QString, int> exact;  // the later column wins for a repeated name
-    QHash<QString, int> folded; // case-folded name -> the column exact gives the leftmost such name
-
-    std::optional<Fields<QByteArray>> utf8;
-    Fields<QString> text;
-    QList<qsizetype> rowBounds = {0}; // row r owns spans rowBounds[r] up to rowBounds[r + 1]
-};
-
-namespace {
-
-// The characters that end an unquoted stretch: , " CR LF.
-constexpr bool isSpecial(char16_t c) {
-    return c == u',' || c == u'"' || c == u'\n' || c == u'\r';
-}
-
-constexpr char16_t unit(char c) {
-    return static_cast<unsigned char>(c);
-}
-constexpr char16_t unit(QChar c) {
-    return c.unicode();
-}
-
-// The first special character at or after p, or end.
-const char *nextSpecial(const char *p, const char *end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
-    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, comma), _mm_cmpeq_epi8(chunk, quote)),
-                                          _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)));
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + __builtin_ctz(unsigned(mask));
-    }
-#endif
-    while (p < end && !isSpecial(unit(*p)))
-        ++p;
-    return p;
-}
-
-const QChar *nextSpecial(const QChar *p, const QChar *end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi16(','), quote = _mm_set1_epi16('"');
-    const __m128i lf = _mm_set1_epi16('\n'), cr = _mm_set1_epi16('\r');
-    for (; end - p >= 8; p += 8) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chunk, comma), _mm_cmpeq_epi16(chunk, quote)),
-                                          _mm_or_si128(_mm_cmpeq_epi16(chunk, lf), _mm_cmpeq_epi16(chunk, cr)));
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + __builtin_ctz(unsigned(mask)) / 2;
-    }
-#endif
-    while (p < end && !isSpecial(unit(*p)))
-        ++p;
-    return p;
-}
-
-const char *nextQuote(const char *from, const char *end) {
-    const void *quote = std::memchr(from, '"', size_t(end - from));
-    return quote ? static_cast<const char *>(quote) : end;
-}
-const QChar *nextQuote(const QChar *from, const QChar *end) {
-    const qsizetype at = QStringView(from, end).indexOf(u'"');
-    return at < 0 ? end : from + at;
-}
-
-// Collects one field from pieces of the input. A field in one piece (nearly
-// all of them, quoted ones included) is only a span of the input; pieces are
-// decoded into the joined buffer only when a second one arrives. Pieces are
-// decoded one by one: joining UTF-8 bytes around a dropped quote could turn
-// invalid sequences into a valid one.
-template <typename Text> class FieldBuilder {
-public:
-    using Char = std::remove_cv_t<std::remove_pointer_t<decltype(Text().constData())>>;
-
-    FieldBuilder(const Text &input, QString &joined)
-        : m_input(input.constData())
-        , m_joined(joined) {}
-
-    void add(const Char *begin, const Char *end) {
-        if (begin == end)
-            return;
-        if (!m_pieces++) {
-            m_span = {begin - m_input, end - m_input};
-            return;
-        }
-        if (m_span.begin >= 0) { // the second piece: start joining
-            const qsizetype at = m_joined.size();
-            m_joined.append(decode(m_input + m_span.begin, m_span.end - m_span.begin));
-            m_span.begin = ~at;
-        }
-        m_joined.append(decode(begin, end - begin));
-        m_span.end = m_joined.size();
-    }
-
-    bool isEmpty() const { return m_pieces == 0; }
-
-    Span take() {
-        const Span span = m_pieces ? m_span : Span{0, 0};
-        m_pieces = 0;
-        return span;
-    }
-
-    // Forgets a field that was taken last, freeing its joined text.
-    void drop(Span span) {
-        if (span.begin < 0)
-            m_joined.truncate(~span.begin);
-    }
-
-private:
-    const Char *m_input;
-    QString &m_joined;
-    Span m_span{0, 0};
-    int m_pieces = 0;
-};
-
-// One pass over fields.input, handing each field's span and each record's end to
-// consumer. Every quote toggles the quoted state, so a doubled quote inside
-// quotes keeps one quote and stays quoted.
-template <typename Text, typename Consumer> void readRecords(Fields<Text> &fields, Consumer &consumer) {
-    const auto *p = fields.input.constData();
-    const auto *const end = p + fields.input.size();
-    FieldBuilder<Text> field(fields.input, fields.joined);
-    const auto *stretch = p; // start of the input not yet given to field
-    qsizetype recordFields = 0;
-
-    for (p = nextSpecial(p, end); p < end; p = nextSpecial(p, end)) {
-        field.add(stretch, p);
+    QString text;
+    auto add = [&](const Char *from, const Char *to) {
+        if (from != to)
+            text += decode(from, to - from);
+    };
+    const Char *stretch = begin; // start of the input not yet added
+    for (; p < end; p = findAny<'"', '\r'>(p, end)) {
+        add(stretch, p);
         stretch = p + 1;
-        switch (unit(*p)) {
-        case u'"':
+        if (unit(*p) == u'"') {
             for (;;) {
-                const auto *quote = nextQuote(stretch, end);
+                const Char *quote = nextQuote(stretch, end);
                 if (quote == end) { // never closed: the field runs to the end of the input
-                    field.add(stretch, end);
-                    stretch = p = end;
-                    break;
+                    add(stretch, end);
+                    return text;
                 }
                 const bool doubled = quote + 1 < end && unit(quote[1]) == u'"';
-                field.add(stretch, quote + (doubled ? 1 : 0));
+                add(stretch, quote + (doubled ? 1 : 0));
                 stretch = quote + (doubled ? 2 : 1);
                 if (!doubled) {
                     p = quote;
                     break;
                 }
             }
-            break;
-        case u',':
-            consumer.field(field, ++recordFields);
-            break;
-        case u'\n':
-            consumer.field(field, ++recordFields);
-            consumer.record();
-            recordFields = 0;
-            break;
-        default: // CR outside quotes is dropped
-            break;
         }
-        if (p < end)
-            ++p;
+        ++p;
     }
-    if (stretch < end)
-        field.add(stretch, end);
-    if (!field.isEmpty() || recordFields > 0) {
-        consumer.field(field, ++recordFields);
-        consumer.record();
+    add(stretch, end);
+    return text;
+}
+
+// Whether the raw field [begin, end) has empty text. Any character but a
+// quote or CR is text, quoted or not.
+template <typename Char> bool isEmptyField(const Char *begin, const Char *end) {
+    for (const Char *p = begin; p < end; ++p) {
+        if (unit(*p) != u'"' && unit(*p) != u'\r')
+            return false;
+    }
+    return fieldText(begin, end).isEmpty();
+}
+
+// One pass over [begin, end), handing each field's raw input and each record's
+// end to sink. Only quotes matter for where fields end: a comma or line feed
+// ends a field unless an odd number of quotes precedes it in the field.
+template <typename Char, typename Sink> void readRecords(const Char *begin, const Char *end, Sink &sink) {
+    const Char *field = begin;
+    qsizetype recordFields = 0;
+    for (const Char *p = findAny<',', '\n', '"'>(begin, end); p < end; p = findAny<',', '\n', '"'>(p, end)) {
+        if (unit(*p) == u'"') {
+            p = nextQuote(p + 1, end);
+            if (p < end)
+                ++p;
+            continue;
+        }
+        sink.field(field, p, ++recordFields);
+        field = p + 1;
+        if (unit(*p) == u'\n') {
+            sink.record(recordFields);
+            recordFields = 0;
+        }
+        ++p;
+    }
+    if (recordFields > 0 || !isEmptyField(field, end)) {
+        sink.field(field, end, ++recordFields);
+        sink.record(recordFields);
     }
 }
 
 // Every record as a list of fields.
-template <typename Text> struct RecordList {
-    const Fields<Text> &fields;
+template <typename Char> struct RecordList {
     QList<QStringList> records;
     QStringList current;
 
-    void field(FieldBuilder<Text> &builder, qsizetype) {
-        const Span span = builder.take();
-        current.append(fields.field(span));
-        builder.drop(span);
-    }
-    void record() {
-        const qsizetype width = current.size();
+    void field(const Char *begin, const Char *end, qsizetype) { current.append(fieldText(begin, end)); }
+    void record(qsizetype width) {
         records.append(std::move(current));
         current = QStringList();
         current.reserve(width);
     }
 };
 
-// The first record as the header, the others as rows.
-template <typename Text> struct Table {
-    const Fields<Text> &fields;
-    std::vector<Span> &spans;
-    QStringList header;
-    std::shared_ptr<CSVData> data;
-    bool blank = false;
+} // namespace
 
-    void field(FieldBuilder<Text> &builder, qsizetype recordFields) {
-        const Span span = builder.take();
-        blank = recordFields == 1 && span.begin == span.end;
-        if (!data) {
-            header.append(fields.field(span));
-            builder.drop(span);
+// The header's lookup indexes, the input and where every row's fields lie in it.
+struct CSVData {
+    explicit CSVData(QStringList columnNames);
+
+    static QList<CSVRow> rowsOf(const std::shared_ptr<const CSVData> &data) {
+        QList<CSVRow> rows;
+        rows.reserve(qsizetype(data->rowStarts.size()) - 1);
+        for (qsizetype row = 0; row + 1 < qsizetype(data->rowStarts.size()); ++row)
+            rows.append(CSVRow(data, row));
+        return rows;
+    }
+
+    qsizetype start(qsizetype index) const { return starts.empty() ? wideStarts[index] : starts[index]; }
+    qsizetype fieldCount(qsizetype row) const { return rowStarts[row + 1] - rowStarts[row] - 1; }
+
+    // Field column of row; column is below fieldCount(row).
+    QString field(qsizetype row, qsizetype column) const {
+        const qsizetype index = rowStarts[row] + column;
+        const qsizetype begin = start(index), end = start(index + 1) - 1;
+        if (isUtf8)
+            return fieldText(utf8.constData() + begin, utf8.constData() + end);
+        return fieldText(text.constData() + begin, text.constData() + end);
+    }
+
+    QStringList names;
+    QHash<QString, int> exact;  // the later column wins for a repeated name
+    QHash<QString, int> folded; // case-folded name -> the column exact gives the leftmost such name
+
+    bool isUtf8 = false;
+    std::shared_ptr<const char[]> storage; // what utf8 lies in when it does not own its bytes
+    QByteArray utf8;
+    QString text;
+    // Each row's fields as the offsets where they begin in the input, then the
+    // offset after the separator that ends its last field. Inputs under 4 GiB
+    // use starts, larger ones wideStarts.
+    std::vector<quint32> starts;
+    std::vector<qint64> wideStarts;
+    std::vector<qsizetype> rowStarts = {0}; // row r's offsets begin at rowStarts[r]
+};
+
+namespace {
+
+// The first record as the header, the others as rows.
+template <typename Char, typename Offset> struct Table {
+    const Char *input;
+    std::vector<Offset> &starts;
+    std::vector<qsizetype> &rowStarts;
+    QStringList header;
+    bool hasHeader = false;
+    const Char *fieldEnd = nullptr; // of the last field kept
+
+    void field(const Char *begin, const Char *end, qsizetype recordFields) {
+        if (!hasHeader) {
+            header.append(fieldText(begin, end));
         } else if (recordFields <= header.size()) {
-            spans.push_back(span);
-        } else {
-            builder.drop(span); // beyond the header
+            starts.push_back(Offset(begin - input));
+            fieldEnd = end;
         }
     }
-    void record() {
-        if (!data) {
-            data = std::make_shared<CSVData>(header);
-        } else if (blank) {
-            spans.pop_back(); // a blank line is not a row
+    void record(qsizetype recordFields) {
+        if (!hasHeader) {
+            hasHeader = true;
+        } else if (recordFields == 1 && isEmptyField(input + starts.back(), fieldEnd)) {
+            starts.pop_back(); // a blank line is not a row
         } else {
-            data->rowBounds.append(qsizetype(spans.size()));
+            starts.push_back(Offset(fieldEnd - input + 1));
+            rowStarts.push_back(qsizetype(starts.size()));
         }
     }
 };
 
-template <typename Text> QList<QStringList> recordsOf(Text input) {
-    Fields<Text> fields{std::move(input), {}, {}};
-    RecordList<Text> list{fields, {}, {}};
-    readRecords(fields, list);
+template <typename Char, typename Offset>
+QStringList readTable(const Char *begin, const Char *end, std::vector<Offset> &starts,
+                      std::vector<qsizetype> &rowStarts) {
+    starts.reserve(size_t((end - begin) / 32));
+    Table<Char, Offset> table{begin, starts, rowStarts, {}};
+    readRecords(begin, end, table);
+    return table.header;
+}
+
+template <typename Text> CSVTable tableOf(Text input, std::shared_ptr<const char[]> storage = {}) {
+    const auto *begin = input.constData();
+    const auto *end = begin + input.size();
+    std::vector<quint32> starts;
+    std::vector<qint64> wideStarts;
+    std::vector<qsizetype> rowStarts = {0};
+    const QStringList header = input.size() < qsizetype(std::numeric_limits<quint32>::max())
+                                   ? readTable(begin, end, starts, rowStarts)
+                                   : readTable(begin, end, wideStarts, rowStarts);
+    if (header.isEmpty())
+        return {};
+    auto data = std::make_shared<CSVData>(header);
+    data->starts = std::move(starts);
+    data->wideStarts = std::move(wideStarts);
+    data->rowStarts = std::move(rowStarts);
+    if constexpr (std::is_same_v<Text, QByteArray>) {
+        data->isUtf8 = true;
+        data->storage = std::move(storage);
+        data->utf8 = std::move(input);
+    } else {
+        data->text = std::move(input);
+    }
+    return {header, CSVData::rowsOf(data)};
+}
+
+template <typename Text> QList<QStringList> recordsOf(const Text &input) {
+    using Char = std::remove_cv_t<std::remove_pointer_t<decltype(input.constData())>>;
+    RecordList<Char> list;
+    readRecords(input.constData(), input.constData() + input.size(), list);
     return std::move(list.records);
 }
 
-template <typename Text> CSVTable tableOf(Text input) {
-    Fields<Text> fields{std::move(input), {}, {}};
-    fields.spans.reserve(size_t(fields.input.size() / 16));
-    Table<Text> table{fields, fields.spans, {}, {}};
-    readRecords(fields, table);
-    if (!table.data)
-        return {};
-    if constexpr (std::is_same_v<Text, QByteArray>)
-        table.data->utf8 = std::move(fields);
-    else
-        table.data->text = std::move(fields);
-    return {std::move(table.header), CSVData::rowsOf(table.data)};
+// A buffer for a whole file. Large ones are asked for in huge pages: a fresh
+// buffer of tens of megabytes otherwise costs more in page faults than parsing.
+std::shared_ptr<char[]> fileBuffer(qint64 size) {
+#if defined(Q_OS_UNIX) && defined(MADV_HUGEPAGE)
+    constexpr size_t hugePage = 2 << 20;
+    if (size >= qint64(hugePage)) {
+        const size_t capacity = (size_t(size) + hugePage - 1) & ~(hugePage - 1);
+        void *memory = mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory != MAP_FAILED) {
+            madvise(memory, capacity, MADV_HUGEPAGE);
+            return {static_cast<char *>(memory), [capacity](char *buffer) { munmap(buffer, capacity); }};
+        }
+    }
+#endif
+    return std::shared_ptr<char[]>(new char[size_t(size)]);
 }
 
 // The input without a leading byte-order mark, sharing its storage.
@@ -313,7 +312,7 @@ QByteArray withoutByteOrderMark(const QByteArray &utf8) {
 }
 
 bool needsQuotes(const QString &field) {
-    return nextSpecial(field.constBegin(), field.constEnd()) != field.constEnd();
+    return findAny<',', '"', '\n', '\r'>(field.constBegin(), field.constEnd()) != field.constEnd();
 }
 
 void appendField(QString &out, const QString &field) {
@@ -364,21 +363,22 @@ CSVData::CSVData(QStringList columnNames)
 }
 
 CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
+    // The record written as one CSV line, so that its fields read back as given.
     auto data = std::make_shared<CSVData>(header);
     for (qsizetype i = 0; i < std::min(header.size(), record.size()); ++i) {
-        const qsizetype begin = data->text.input.size();
-        data->text.input += record[i];
-        data->text.spans.push_back({begin, data->text.input.size()});
+        data->starts.push_back(quint32(data->text.size()));
+        appendField(data->text, record[i]);
+        data->text += u',';
     }
-    data->rowBounds.append(qsizetype(data->text.spans.size()));
+    data->starts.push_back(quint32(data->text.size()));
+    data->rowStarts.push_back(qsizetype(data->starts.size()));
     m_data = std::move(data);
 }
 
 QString CSVRow::field(qsizetype column) const {
-    const qsizetype first = m_data->rowBounds[m_row];
-    if (column >= m_data->rowBounds[m_row + 1] - first)
+    if (column >= m_data->fieldCount(m_row))
         return QString(); // the record was shorter than the header
-    return m_data->field(first + column);
+    return m_data->field(m_row, column);
 }
 
 std::optional<QString> CSVRow::operator[](const QString &key) const {
@@ -416,6 +416,27 @@ CSVTable parseCSV(const QString &text) {
 
 CSVTable parseCSV(const QByteArray &utf8) {
     return tableOf(withoutByteOrderMark(utf8));
+}
+
+CSVTable parseCSVFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw Error(QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
+    const qint64 size = file.size();
+    if (size == 0) // empty, or a pipe whose size is unknown
+        return parseCSV(file.readAll());
+    const std::shared_ptr<char[]> buffer = fileBuffer(size);
+    qint64 length = 0;
+    while (length < size) {
+        const qint64 read = file.read(buffer.get() + length, size - length);
+        if (read < 0)
+            throw Error(QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
+        if (read == 0)
+            break; // the file shrank while being read
+        length += read;
+    }
+    // The rows keep the buffer; the byte array only looks into it.
+    return tableOf(withoutByteOrderMark(QByteArray::fromRawData(buffer.get(), length)), buffer);
 }
 
 QString csvText(const QStringList &header, const QList<QStringList> &rows) {

@@ -57,6 +57,10 @@ QList<QStringList> parseCSVRecords(const QByteArray &utf8);
 CSVTable parseCSV(const QString &text);
 CSVTable parseCSV(const QByteArray &utf8);
 
+// parseCSV of a file's bytes, read in one go and kept by the rows.
+// Throws Error when the file cannot be read.
+CSVTable parseCSVFile(const QString &path);
+
 // Header and rows as CSV: fields holding a comma, quote, CR or LF are quoted with
 // inner quotes doubled; every record ends with a line feed.
 QString csvText(const QStringList &header, const QList<QStringList> &rows);

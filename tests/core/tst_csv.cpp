@@ -1,4 +1,5 @@
 #include "core/CSV.h"
+#include "core/Error.h"
 
 #include <QtTest>
 
@@ -16,6 +17,7 @@ private Q_SLOTS:
     void parsesWithHeader();
     void dropsBlankLinesAndExtraFields();
     void rowsOutliveTheirInput();
+    void readsFiles();
     void looksUpColumns();
     void constructsRowFromHeader();
     void writesCSV();
@@ -46,6 +48,7 @@ void TestCSV::readsRecords_data() {
                                     << Records{{u"a"_s, u"b"_s, u"c"_s}, {u"1"_s}, {u"1"_s, u"2"_s, u"3"_s, u"4"_s}};
     QTest::newRow("stray quote swallows the rest") << u"a,\"b\nc,d\n"_s << Records{{u"a"_s, u"b\nc,d\n"_s}};
     QTest::newRow("doubled quote at the very end") << u"\"a\"\""_s << Records{{u"a\""_s}};
+    QTest::newRow("CRs before a field ending in a lone quote") << u"\r\rb\""_s << Records{{u"b"_s}};
     QTest::newRow("lone quote") << u"\""_s << Records{};
     QTest::newRow("non-ASCII") << u"名前,Ελληνικά\n\"مرحبا, عالم\",😀\n"_s
                                << Records{{u"名前"_s, u"Ελληνικά"_s}, {u"مرحبا, عالم"_s, u"😀"_s}};
@@ -134,6 +137,37 @@ void TestCSV::rowsOutliveTheirInput() {
     table = CSVTable();
     QCOMPARE(copy.rows.at(0)[u"name"_s], u"a \"b\""_s);
     QCOMPARE(copy.rows.at(0)[u"id"_s], u"1"_s);
+}
+
+// parseCSVFile reads what parseCSV reads from the same bytes, small files and
+// ones large enough for the huge-page buffer alike, and fails on a missing file.
+void TestCSV::readsFiles() {
+    QTemporaryDir dir;
+    QByteArray large("\xef\xbb\xbfid,name\r\n");
+    for (int i = 0; large.size() < (5 << 20); ++i)
+        large += QByteArray::number(i) + ",\"n\xc3\xa9 \"\"" + QByteArray::number(i) + "\"\"\nx\"\r\n";
+    const QList<QByteArray> contents{QByteArray("a,b\n1,\"x,\ny\"\n\n2"), large};
+    for (const QByteArray &bytes : contents) {
+        const QString path = dir.filePath(u"listing.csv"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+        file.close();
+        const CSVTable expected = parseCSV(bytes);
+        const CSVTable table = parseCSVFile(path);
+        QVERIFY(QFile::remove(path)); // the rows do not need the file
+        QCOMPARE(table.header, expected.header);
+        QCOMPARE(table.rows.size(), expected.rows.size());
+        for (qsizetype r = 0; r < table.rows.size(); r += 997)
+            QCOMPARE(table.rows[r].values(), expected.rows[r].values());
+        QCOMPARE(table.rows.back().values(), expected.rows.back().values());
+    }
+    try {
+        parseCSVFile(dir.filePath(u"missing.csv"_s));
+        QFAIL("a missing file was read");
+    } catch (const Error &error) {
+        QVERIFY(error.description().startsWith(u"Could not read "_s + dir.filePath(u"missing.csv"_s) + u": "_s));
+    }
 }
 
 void TestCSV::looksUpColumns() {
