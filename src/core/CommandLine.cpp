@@ -1,4 +1,5 @@
 #include "core/CommandLine.h"
+#include "core/UnicodeCategories.h"
 
 #include <QTextBoundaryFinder>
 
@@ -38,22 +39,7 @@ bool isWhiteSpace(QStringView character) {
 }
 
 bool isSafeScalar(char32_t c) {
-    switch (QChar::category(c)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-        return true;
-    default:
-        return c < 0x80 && QStringView(u"@%+=:,./-_").contains(QChar(char16_t(c)));
-    }
+    return isLetterMarkOrNumber(c) || (c < 0x80 && QStringView(u"@%+=:,./-_").contains(QChar(char16_t(c))));
 }
 
 QList<QStringView> graphemeClusters(const QString &text) {

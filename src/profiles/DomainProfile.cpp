@@ -1,4 +1,5 @@
 #include "profiles/DomainProfile.h"
+#include "core/UnicodeCategories.h"
 
 #include <QChar>
 #include <QDir>
@@ -30,22 +31,7 @@ QString DomainProfile::effectiveConfigDir() const {
 }
 
 static bool keepsInSlug(char32_t c) {
-    switch (QChar::category(c)) {
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-        return true;
-    default:
-        return c == U'-' || c == U'_' || c == U'.';
-    }
+    return isLetterMarkOrNumber(c) || c == U'-' || c == U'_' || c == U'.';
 }
 
 QString folderSlug(const QString &text) {

@@ -1,6 +1,6 @@
+#include "FakeDesktopServices.h"
 #include "app/GAMSetup.h"
 #include "core/Console.h"
-#include "core/DesktopServices.h"
 #include "profiles/ProfileStore.h"
 
 #include "TestSupport.h"
@@ -12,32 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Records the scripts it is asked to open in a terminal; can refuse like a desktop without one.
-class TerminalDesktop : public DesktopServices {
-public:
-    bool terminalWorks = true;
-    QStringList openedScripts;
-
-    QCoro::Task<std::optional<QString>> chooseSaveFile(QString, QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
-    bool openUrl(const QUrl &) override { return true; }
-    bool openPath(const QString &) override { return true; }
-    bool revealInFileManager(const QString &) override { return true; }
-    void copyToClipboard(const QString &) override {}
-    bool openInTerminal(const QString &scriptPath) override {
-        openedScripts.append(scriptPath);
-        return terminalWorks;
-    }
-};
-
-QStringList logLines(const Console &console) {
-    QStringList lines;
-    for (qsizetype i = 0; i < console.entryCount(); ++i)
-        lines.append(console.entryAt(i).text);
-    return lines;
-}
 
 QString versionScript(const QString &firstLine) {
     return u"if [ \"$1\" = version ]; then printf '%s\\n' '"_s + firstLine + u"' 'GAM Team'; exit 0; fi\nexit 1\n"_s;
@@ -76,7 +50,7 @@ private:
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileStore> m_store;
-    std::unique_ptr<TerminalDesktop> m_desktop;
+    std::unique_ptr<FakeDesktopServices> m_desktop;
     std::unique_ptr<Console> m_console;
     std::unique_ptr<GAMSetup> m_setup;
     QTemporaryDir m_home;
@@ -96,7 +70,7 @@ void TestGAMSetup::init() {
     m_settings = std::make_unique<IsolatedSettings>();
     m_dir = std::make_unique<QTemporaryDir>();
     m_store = std::make_unique<ProfileStore>();
-    m_desktop = std::make_unique<TerminalDesktop>();
+    m_desktop = std::make_unique<FakeDesktopServices>();
     m_console = std::make_unique<Console>(m_desktop.get());
     m_setup = std::make_unique<GAMSetup>(m_console.get());
 }

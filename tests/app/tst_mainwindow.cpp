@@ -1,3 +1,4 @@
+#include "FakeDesktopServices.h"
 #include "app/AppModel.h"
 #include "app/GAMSetup.h"
 #include "app/ui/MainWindow.h"
@@ -5,7 +6,6 @@
 #include "app/ui/StartupNotice.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
-#include "core/DesktopServices.h"
 #include "profiles/ProfileStore.h"
 
 #include "TestSupport.h"
@@ -20,33 +20,6 @@
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-class BrowserDesktop : public DesktopServices {
-public:
-    QList<QUrl> opened;
-    QCoro::Task<std::optional<QString>> chooseSaveFile(QString, QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
-    bool openUrl(const QUrl &url) override {
-        opened.append(url);
-        return true;
-    }
-    bool openPath(const QString &) override { return true; }
-    bool revealInFileManager(const QString &) override { return true; }
-    void copyToClipboard(const QString &) override {}
-    bool openInTerminal(const QString &) override { return true; }
-};
-
-QStringList logLines(const Console &console) {
-    QStringList lines;
-    for (qsizetype i = 0; i < console.entryCount(); ++i)
-        lines.append(console.entryAt(i).text);
-    return lines;
-}
-
-} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -72,7 +45,7 @@ private:
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileStore> m_store;
-    BrowserDesktop m_desktop;
+    FakeDesktopServices m_desktop;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<MainWindow> m_window;
 };
@@ -285,7 +258,7 @@ void TestMainWindow::banner_showsProblemUntilHidden() {
     QCOMPARE(banner->findChild<QLabel *>(u"bannerTitle"_s)->text(), u"GAM 6.58 found — this app requires GAM7"_s);
     QVERIFY(banner->findChild<QLabel *>(u"bannerBody"_s)->text().startsWith(path + u" is too old"_s));
     QTest::mouseClick(banner->findChild<QPushButton *>(u"upgradeGuideButton"_s), Qt::LeftButton);
-    QCOMPARE(m_desktop.opened, QList<QUrl>{GAMSetup::upgradeGuideURL(GAMSetup::Problem::Kind::legacyGAM)});
+    QCOMPARE(m_desktop.openedUrls, QList<QUrl>{GAMSetup::upgradeGuideURL(GAMSetup::Problem::Kind::legacyGAM)});
 
     QTest::mouseClick(banner->findChild<QPushButton *>(u"installButton"_s), Qt::LeftButton);
     QVERIFY(m_model->console()->alert());

@@ -1,7 +1,7 @@
+#include "FakeDesktopServices.h"
 #include "command/CustomCommandModel.h"
 #include "command/ui/CustomCommandView.h"
 #include "core/Console.h"
-#include "core/DesktopServices.h"
 #include "profiles/ProfileStore.h"
 
 #include "TestSupport.h"
@@ -12,29 +12,6 @@
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-class NoDesktop : public DesktopServices {
-public:
-    QCoro::Task<std::optional<QString>> chooseSaveFile(QString, QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
-    bool openUrl(const QUrl &) override { return false; }
-    bool openPath(const QString &) override { return false; }
-    bool revealInFileManager(const QString &) override { return false; }
-    void copyToClipboard(const QString &) override {}
-    bool openInTerminal(const QString &) override { return false; }
-};
-
-QStringList logLines(const Console &console) {
-    QStringList lines;
-    for (qsizetype i = 0; i < console.entryCount(); ++i)
-        lines.append(console.entryAt(i).text);
-    return lines;
-}
-
-} // namespace
 
 // Drives the tab's real widgets; the gam is a throw-away script that echoes
 // what it was given and then behaves as each test needs.
@@ -60,7 +37,7 @@ private:
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileStore> m_store;
-    NoDesktop m_desktop;
+    FakeDesktopServices m_desktop;
     std::unique_ptr<Console> m_console;
     std::unique_ptr<CustomCommandModel> m_model;
     std::unique_ptr<CustomCommandView> m_view;

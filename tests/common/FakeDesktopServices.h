@@ -2,14 +2,20 @@
 
 #include "core/DesktopServices.h"
 
+#include <QList>
 #include <QStringList>
+#include <QUrl>
 
-// Answers save dialogs with a preset path and records what was asked of the desktop.
+// Answers save dialogs with a preset path, records what was asked of the desktop,
+// and can refuse to open a terminal like a desktop without one.
 class FakeDesktopServices : public DesktopServices {
 public:
     std::optional<QString> nextSavePath;
     QStringList savePrompts; // "title|proposedName|nameFilter"
     QString clipboard;
+    QList<QUrl> openedUrls;
+    QStringList openedScripts;
+    bool terminalWorks = true;
 
     QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
                                                        QString nameFilter) override {
@@ -19,9 +25,15 @@ public:
     }
     QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
     QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
-    bool openUrl(const QUrl &) override { return true; }
+    bool openUrl(const QUrl &url) override {
+        openedUrls.append(url);
+        return true;
+    }
     bool openPath(const QString &) override { return true; }
     bool revealInFileManager(const QString &) override { return true; }
     void copyToClipboard(const QString &text) override { clipboard = text; }
-    bool openInTerminal(const QString &) override { return true; }
+    bool openInTerminal(const QString &scriptPath) override {
+        openedScripts.append(scriptPath);
+        return terminalWorks;
+    }
 };

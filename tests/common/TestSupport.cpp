@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "core/Console.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -42,4 +44,12 @@ void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog) {
         throw std::runtime_error("task did not finish before the watchdog fired");
     if (error)
         std::rethrow_exception(error);
+}
+
+QStringList logLines(const Console &console) {
+    QStringList lines;
+    lines.reserve(console.entryCount());
+    for (qsizetype i = 0; i < console.entryCount(); ++i)
+        lines.append(console.entryAt(i).text);
+    return lines;
 }

@@ -22,6 +22,11 @@ private:
     QTemporaryDir m_dir;
 };
 
+class Console;
+
+// The texts of every log entry, oldest first.
+QStringList logLines(const Console &console);
+
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 

@@ -19,13 +19,6 @@ namespace {
 const QString owner = u"owner@lakeside.example.org"_s;
 const QString domain = u"lakeside.example.org"_s;
 
-QStringList logLines(const Console &console) {
-    QStringList lines;
-    for (qsizetype i = 0; i < console.entryCount(); ++i)
-        lines.append(console.entryAt(i).text);
-    return lines;
-}
-
 } // namespace
 
 // GmailModel against a recording gam script: argument vectors, the per-item

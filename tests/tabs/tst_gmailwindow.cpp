@@ -1,9 +1,9 @@
+#include "FakeDesktopServices.h"
 #include "TestSupport.h"
 
 #include "app/AppModel.h"
 #include "app/ui/MainWindow.h"
 #include "core/Console.h"
-#include "core/DesktopServices.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/ui/GmailView.h"
 #include "tabs/ui/LinesEditor.h"
@@ -21,18 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class NoDesktop : public DesktopServices {
-public:
-    QCoro::Task<std::optional<QString>> chooseSaveFile(QString, QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseOpenFile(QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<QString>> chooseFolder(QString, QString) override { co_return std::nullopt; }
-    bool openUrl(const QUrl &) override { return true; }
-    bool openPath(const QString &) override { return true; }
-    bool revealInFileManager(const QString &) override { return true; }
-    void copyToClipboard(const QString &) override {}
-    bool openInTerminal(const QString &) override { return true; }
-};
 
 const QString phisher = u"helpdesk@secure-login.example.net"_s;
 
@@ -62,7 +50,7 @@ private:
     QTemporaryDir m_district;
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<ProfileStore> m_store;
-    NoDesktop m_desktop;
+    FakeDesktopServices m_desktop;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<MainWindow> m_window;
 };
