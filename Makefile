@@ -1,3 +1,4 @@
+MAKEFLAGS += --no-print-directory
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
 using namespace Qt::StringLiterals;
@@ -72,6 +73,7 @@ private Q_SLOTS:
         QTRY_COMPARE(list->model()->rowCount(), 2);
         QVERIFY(list->columnWidth(0) >= QFontMetrics(list->font()).horizontalAdvance(longLine));
         QVERIFY(list->columnWidth(0) > list->viewport()->width());
+        QTRY_VERIFY(list->horizontalScrollBar()->maximum() > 0);
 
         console.clear();
         console.log(u"short again"_s);

@@ -83,6 +83,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     m_list->setWordWrap(false);
     // Long lines scroll sideways instead of being cut off with an ellipsis.
     m_list->setTextElideMode(Qt::ElideNone);
+    m_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
