@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 
 IsolatedSettings::IsolatedSettings() {
     if (QCoreApplication::organizationName().isEmpty())
@@ -52,4 +53,15 @@ QStringList logLines(const Console &console) {
     for (qsizetype i = 0; i < console.entryCount(); ++i)
         lines.append(console.entryAt(i).text);
     return lines;
+}
+
+bool seedPracticeDomain(const QString &folder, const QString &domain, int users) {
+    QProcess seeder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GAMCFGDIR"), folder);
+    seeder.setProcessEnvironment(environment);
+    seeder.start(QStringLiteral(PRACTICE_GAM_PATH),
+                 {QStringLiteral("practice"), QStringLiteral("seed"), folder, QStringLiteral("--domain"), domain,
+                  QStringLiteral("--users"), QString::number(users)});
+    return seeder.waitForFinished(120000) && seeder.exitStatus() == QProcess::NormalExit && seeder.exitCode() == 0;
 }

@@ -27,6 +27,9 @@ class Console;
 // The texts of every log entry, oldest first.
 QStringList logLines(const Console &console);
 
+// Seeds a practice district into folder with the simulated gam; false when seeding failed.
+bool seedPracticeDomain(const QString &folder, const QString &domain, int users);
+
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 

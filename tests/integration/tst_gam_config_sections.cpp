@@ -3,7 +3,6 @@
 #include "profiles/GAMConfigFile.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -16,14 +15,6 @@ class TestGAMConfigSections : public QObject {
 private:
     IsolatedSettings m_settings;
     QTemporaryDir m_dir;
-
-    void seed(const QString &folder, const QString &domain) {
-        QProcess seeder;
-        seeder.start(QStringLiteral(PRACTICE_GAM_PATH),
-                     {u"practice"_s, u"seed"_s, folder, u"--domain"_s, domain, u"--users"_s, u"30"_s});
-        QVERIFY(seeder.waitForFinished(60000));
-        QCOMPARE(seeder.exitCode(), 0);
-    }
 
     static QString primaryDomain(const CommandResult &result) {
         static const QRegularExpression pattern(u"(?i)primary\\s*domain\\s*:\\s*(\\S+)"_s);
@@ -47,8 +38,8 @@ private Q_SLOTS:
     void appendedSectionSelectsItsDomainAndRemovalUnselectsIt() {
         const QString main = m_dir.filePath(u"main"_s);
         const QString second = m_dir.filePath(u"second"_s);
-        seed(main, u"example.org"_s);
-        seed(second, u"district-b.example.net"_s);
+        QVERIFY(seedPracticeDomain(main, u"example.org"_s, 30));
+        QVERIFY(seedPracticeDomain(second, u"district-b.example.net"_s, 30));
 
         QCOMPARE(primaryDomain(infoDomain(main, QString())), u"example.org"_s);
 

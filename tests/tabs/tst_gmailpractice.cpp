@@ -5,7 +5,6 @@
 #include "tabs/GmailModel.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QtTest>
 #include <memory>
 
@@ -41,14 +40,7 @@ private:
 void GmailPracticeTest::initTestCase() {
     if (!QFile::exists(QStringLiteral(PRACTICE_GAM_PATH)))
         QSKIP("the practice gam is not part of this build");
-    QProcess seed;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"GAMCFGDIR"_s, m_district.path());
-    seed.setProcessEnvironment(environment);
-    seed.start(QStringLiteral(PRACTICE_GAM_PATH),
-               {u"practice"_s, u"seed"_s, m_district.path(), u"--domain"_s, u"example.org"_s, u"--users"_s, u"40"_s});
-    QVERIFY(seed.waitForFinished(120000));
-    QCOMPARE(seed.exitCode(), 0);
+    QVERIFY(seedPracticeDomain(m_district.path(), u"example.org"_s, 40));
 
     m_settings = std::make_unique<IsolatedSettings>();
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));

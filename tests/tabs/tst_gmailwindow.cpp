@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -58,11 +57,7 @@ private:
 void GmailWindowTest::initTestCase() {
     if (!QFile::exists(QStringLiteral(PRACTICE_GAM_PATH)))
         QSKIP("the practice gam is not part of this build");
-    QProcess seed;
-    seed.start(QStringLiteral(PRACTICE_GAM_PATH),
-               {u"practice"_s, u"seed"_s, m_district.path(), u"--domain"_s, u"example.org"_s, u"--users"_s, u"30"_s});
-    QVERIFY(seed.waitForFinished(120000));
-    QCOMPARE(seed.exitCode(), 0);
+    QVERIFY(seedPracticeDomain(m_district.path(), u"example.org"_s, 30));
 
     m_settings = std::make_unique<IsolatedSettings>();
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
