@@ -65,6 +65,28 @@ UserCommand deleteOne(Context &ctx, Args &args, const QString &entity, const QSt
 
 } // namespace
 
+// `print forwardingaddresses` and `print delegates`: one row per entry of an account array,
+// with the user and two of the entry's fields.
+UserCommand printAccountEntries(Context &ctx, Args &args, const QString &gettingPrefix, const QString &key,
+                                const QString &first, const QString &second) {
+    while (!args.atEnd())
+        args.unknown();
+    ctx.table.sortTitles = {u"User"_s, first, second};
+    ctx.table.nodataTitles = ctx.table.sortTitles;
+    return forAccount(
+        ctx,
+        [&ctx, gettingPrefix, key, first, second](const QString &user, QJsonObject &account) {
+            ctx.getting(gettingPrefix + user);
+            for (const QJsonValue &value : account.value(key).toArray()) {
+                const QJsonObject entry = value.toObject();
+                ctx.table.rows.append({{u"User"_s, user},
+                                       {first, entry.value(first).toString()},
+                                       {second, entry.value(second).toString()}});
+            }
+        },
+        true);
+}
+
 UserCommand securityCommand(Context &ctx, Args &args, const QString &verb, const QString &object) {
     Output &out = ctx.out;
     if ((verb == u"print"_s || verb == u"show"_s) && (object == u"tokens"_s || object == u"token"_s)) {
@@ -178,43 +200,15 @@ UserCommand securityCommand(Context &ctx, Args &args, const QString &verb, const
     }
     if ((verb == u"print"_s || verb == u"show"_s) &&
         (object == u"forwardingaddress"_s || object == u"forwardingaddresses"_s)) {
-        while (!args.atEnd())
-            args.unknown();
-        ctx.table.sortTitles = {u"User"_s, u"forwardingEmail"_s, u"verificationStatus"_s};
-        ctx.table.nodataTitles = ctx.table.sortTitles;
-        return forAccount(
-            ctx,
-            [&ctx](const QString &user, QJsonObject &account) {
-                ctx.getting(u"Getting Forwarding Addresses for "_s + user);
-                for (const QJsonValue &value : account.value(u"forwardingAddresses"_s).toArray()) {
-                    const QJsonObject a = value.toObject();
-                    ctx.table.rows.append({{u"User"_s, user},
-                                           {u"forwardingEmail"_s, a.value(u"forwardingEmail"_s).toString()},
-                                           {u"verificationStatus"_s, a.value(u"verificationStatus"_s).toString()}});
-                }
-            },
-            true);
+        return printAccountEntries(ctx, args, u"Getting Forwarding Addresses for "_s, u"forwardingAddresses"_s,
+                                   u"forwardingEmail"_s, u"verificationStatus"_s);
     }
     if (verb == u"delete"_s && (object == u"forwardingaddress"_s || object == u"forwardingaddresses"_s))
         return deleteOne(ctx, args, u"Forwarding Address"_s, u"forwardingAddresses"_s, u"forwardingEmail"_s,
                          u"<EmailAddress>"_s);
     if ((verb == u"print"_s || verb == u"show"_s) && (object == u"delegates"_s || object == u"delegate"_s)) {
-        while (!args.atEnd())
-            args.unknown();
-        ctx.table.sortTitles = {u"User"_s, u"delegateAddress"_s, u"delegationStatus"_s};
-        ctx.table.nodataTitles = ctx.table.sortTitles;
-        return forAccount(
-            ctx,
-            [&ctx](const QString &user, QJsonObject &account) {
-                ctx.getting(u"Getting all Delegates for "_s + user);
-                for (const QJsonValue &value : account.value(u"delegates"_s).toArray()) {
-                    const QJsonObject d = value.toObject();
-                    ctx.table.rows.append({{u"User"_s, user},
-                                           {u"delegateAddress"_s, d.value(u"delegateAddress"_s).toString()},
-                                           {u"delegationStatus"_s, d.value(u"delegationStatus"_s).toString()}});
-                }
-            },
-            true);
+        return printAccountEntries(ctx, args, u"Getting all Delegates for "_s, u"delegates"_s, u"delegateAddress"_s,
+                                   u"delegationStatus"_s);
     }
     if (verb == u"delete"_s && (object == u"delegate"_s || object == u"delegates"_s))
         return deleteOne(ctx, args, u"Delegate"_s, u"delegates"_s, u"delegateAddress"_s, u"<EmailAddress>"_s);
