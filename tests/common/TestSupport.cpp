@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "core/Console.h"
+#include "profiles/ProfileStore.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,4 +65,12 @@ bool seedPracticeDomain(const QString &folder, const QString &domain, int users)
                  {QStringLiteral("practice"), QStringLiteral("seed"), folder, QStringLiteral("--domain"), domain,
                   QStringLiteral("--users"), QString::number(users)});
     return seeder.waitForFinished(120000) && seeder.exitStatus() == QProcess::NormalExit && seeder.exitCode() == 0;
+}
+
+void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain) {
+    DomainProfile profile = store.add(QStringLiteral("Practice"));
+    profile.domain = domain;
+    profile.configDir = configDir;
+    store.update(profile);
+    store.activate(profile.id);
 }

@@ -30,6 +30,11 @@ QStringList logLines(const Console &console);
 // Seeds a practice district into folder with the simulated gam; false when seeding failed.
 bool seedPracticeDomain(const QString &folder, const QString &domain, int users);
 
+class ProfileStore;
+
+// Adds a profile for the practice district in configDir and makes it the active one.
+void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain);
+
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 

@@ -45,11 +45,7 @@ void GmailPracticeTest::initTestCase() {
     m_settings = std::make_unique<IsolatedSettings>();
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Practice"_s);
-    profile.domain = u"example.org"_s;
-    profile.configDir = m_district.path();
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, m_district.path(), u"example.org"_s);
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<GmailModel>(m_console.get());
 }

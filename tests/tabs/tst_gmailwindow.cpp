@@ -62,11 +62,7 @@ void GmailWindowTest::initTestCase() {
     m_settings = std::make_unique<IsolatedSettings>();
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_store = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_store->add(u"Practice"_s);
-    profile.domain = u"example.org"_s;
-    profile.configDir = m_district.path();
-    m_store->update(profile);
-    m_store->activate(profile.id);
+    activatePracticeProfile(*m_store, m_district.path(), u"example.org"_s);
     m_model = std::make_unique<AppModel>(m_store.get(), &m_desktop);
     m_window = std::make_unique<MainWindow>(m_model.get(), &m_desktop);
     m_window->show();
