@@ -71,8 +71,8 @@ private:
     bool waitIdle() const;
     void confirm(const QString &button);
     QStringList log() const { return logLines(*m_console); }
-    QString evidenceDir() const { return m_files.filePath(u"evidence"_s); }
-    QString auditPath() const { return m_files.filePath(u"audit/audit_log.txt"_s); }
+    QString evidenceDir() const { return m_records.evidenceFolder; }
+    QString auditPath() const { return m_records.auditLog; }
     QStringList evidenceFiles() const;
     void configureUpload(const QString &folder);
     // Runs the filters check; the listing answers with count filters.
@@ -84,6 +84,7 @@ private:
     std::unique_ptr<Console> m_console;
     std::unique_ptr<SecurityModel> m_model;
     QTemporaryDir m_files;
+    SecurityRecords m_records;
 };
 
 void SecurityModelTest::init() {
@@ -96,10 +97,9 @@ void SecurityModelTest::init() {
     m_profiles = std::make_unique<ProfileStore>();
     DomainProfile profile = m_profiles->add(u"Lakeside"_s);
     profile.domain = domain;
-    profile.exportDir = evidenceDir();
-    profile.auditLog = auditPath();
     m_profiles->update(profile);
     m_profiles->activate(profile.id);
+    m_records = keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<SecurityModel>(m_console.get());
 }
