@@ -32,7 +32,8 @@ bool seedPracticeDomain(const QString &folder, const QString &domain, int users)
 
 class ProfileStore;
 
-// Adds a profile for the practice district in configDir and makes it the active one.
+// Adds a profile named "Practice" for the district in configDir (empty: the default
+// folder) and makes it the active one.
 void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain);
 
 // Where the Security tab's records go in a test.

@@ -70,10 +70,7 @@ void SecurityViewTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), u"lakeside.example.org"_s);
     keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_desktop = FakeDesktopServices();
     m_console = std::make_unique<Console>(&m_desktop);
