@@ -5,6 +5,7 @@
 #include "app/ui/AboutDialog.h"
 #include "app/ui/AlertPresenter.h"
 #include "app/ui/DomainSwitcher.h"
+#include "app/ui/FormAccessibility.h"
 #include "app/ui/Icons.h"
 #include "app/ui/LogPanel.h"
 #include "app/ui/ResultsSheet.h"
@@ -99,6 +100,10 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
 
     buildMenus();
     setSettingsAvailable(false);
+
+    for (int i = 0; i < m_tabs->count(); ++i)
+        FormAccessibility::prepare(m_tabs->widget(i));
+    FormAccessibility::prepare(logPanel);
 
     connect(model->profiles(), &ProfileStore::activeIDChanged, this, &MainWindow::refreshTitle);
     connect(model->profiles(), &ProfileStore::profilesChanged, this, &MainWindow::refreshTitle);
