@@ -26,6 +26,10 @@ public:
     CustomCommandModel *custom() const { return m_custom; }
     GAMSetup *setup() const { return m_setup; }
 
+    // A practice window runs on simulated districts with settings of its own; set before the window is built.
+    bool isPractice() const { return m_practice; }
+    void setPractice(bool practice) { m_practice = practice; }
+
     // The start-up check; runs beside the console's task, never as it.
     void startCheck();
 
@@ -46,4 +50,5 @@ private:
     GmailModel *m_gmail;
     CustomCommandModel *m_custom;
     GAMSetup *m_setup;
+    bool m_practice = false;
 };
