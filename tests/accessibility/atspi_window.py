@@ -27,9 +27,6 @@ MENU_ITEMS_NOT_OPENED = {"Quit", "GAM Wiki", "Practice Domain…"}
 # Fields named after a label; buttons, tabs and menu items are read by their own text.
 LABELLED_ROLES = {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT, pyatspi.ROLE_SPIN_BUTTON,
                   pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_DATE_EDITOR}
-# Read by their text, or never read: static text, and the plain containers Qt reports as fillers
-# (a tab widget passes its focus on to its tab bar).
-NOT_CONTROLS = {pyatspi.ROLE_LABEL, pyatspi.ROLE_FILLER}
 # Their children are cells or items, named by their data.
 CONTAINERS_OF_DATA = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_LIST}
 
@@ -83,12 +80,19 @@ def path_of(node, root):
     return " < ".join(steps)
 
 
+def is_control(node):
+    """Labels are read by their text; a tab widget hands its focus to its tab bar."""
+    if node.getRole() == pyatspi.ROLE_LABEL:
+        return False
+    return not any(child.getRole() == pyatspi.ROLE_PAGE_TAB_LIST for child in children(node))
+
+
 def unnamed_controls(root, where):
     """Describes each focusable control under root that a screen reader could not name properly."""
     problems = []
     controls = 0
     for node in descendants(root):
-        if not has_state(node, pyatspi.STATE_FOCUSABLE) or node.getRole() in NOT_CONTROLS:
+        if not has_state(node, pyatspi.STATE_FOCUSABLE) or not is_control(node):
             continue
         controls += 1
         name = node.name.strip()
