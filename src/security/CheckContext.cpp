@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "core/PlatformTexts.h"
 #include "core/SpaceTrim.h"
+#include "security/BatchRules.h"
 #include "security/EvidenceFiles.h"
 
 #include <QFile>
@@ -54,22 +55,29 @@ QCoro::Task<CommandResult> CheckContext::runSecurityCommand(QStringList argument
 }
 
 QCoro::Task<QList<EvidenceItem>> CheckContext::saveEvidence(QString content, QString user, QString category) const {
-    if (content.trimmed().isEmpty())
+    const QStringList parts{content};
+    co_return co_await saveJoinedEvidence(parts, std::move(user), std::move(category));
+}
+
+QCoro::Task<QList<EvidenceItem>> CheckContext::saveJoinedEvidence(QStringList parts, QString user,
+                                                                  QString category) const {
+    if (std::all_of(parts.cbegin(), parts.cend(),
+                    [](const QString &part) { return QStringView(part).trimmed().isEmpty(); }))
         co_return QList<EvidenceItem>{};
-    const QByteArray bytes = content.toUtf8();
     QString folder;
-    EvidenceFiles::Name name;
+    EvidenceFiles::Written written;
     try {
         folder = requiredPath(evidenceFolder(profile), u"evidence folder"_s);
-        name = EvidenceFiles::writeNewEvidence(
-            folder, EvidenceFiles::evidenceName(user, category, QDateTime::currentDateTime()), bytes);
+        written = EvidenceFiles::writeNewEvidence(
+            folder, EvidenceFiles::evidenceName(user, category, QDateTime::currentDateTime()), parts);
     } catch (const Error &error) {
         liveConsole().log(u"  WARNING: Couldn't save evidence: "_s + error.description(), LogKind::warning);
         co_return QList<EvidenceItem>{};
     }
+    const EvidenceFiles::Name &name = written.name;
     const QString path = folder + u'/' + name.localName;
     try {
-        EvidenceFiles::recordChecksum(folder, name.localName, EvidenceFiles::sha256Hex(bytes));
+        EvidenceFiles::recordChecksum(folder, name.localName, written.sha256);
     } catch (const Error &error) {
         liveConsole().log(u"  WARNING: Couldn't record the evidence checksum: "_s + error.description(),
                           LogKind::warning);
@@ -82,6 +90,35 @@ QCoro::Task<QList<EvidenceItem>> CheckContext::saveEvidence(QString content, QSt
             co_return QList<EvidenceItem>{EvidenceItem{QUuid::createUuid(), u"Shared Drive: "_s + *uploaded, {}}};
     }
     co_return QList<EvidenceItem>{EvidenceItem{QUuid::createUuid(), name.localName, path}};
+}
+
+QCoro::Task<QList<EvidenceItem>> CheckContext::writePasswordLog(QList<PasswordReveal::Entry> entries, QDateTime start,
+                                                                PasswordLogMode mode) const {
+    if (mode == PasswordLogMode::none || entries.isEmpty())
+        co_return QList<EvidenceItem>{};
+    QString path;
+    QString fileName;
+    try {
+        const QString folder = requiredPath(evidenceFolder(profile), u"evidence folder"_s);
+        fileName = u"batch_remediation_"_s + EvidenceFiles::localTime(start, u"yyyy-MM-dd_HHmm"_s) + u".csv"_s;
+        // A second batch in the same minute gets its own file rather than replacing the first one's passwords.
+        fileName = EvidenceFiles::writeNewEvidence(folder, EvidenceFiles::Name{fileName, {}, fileName},
+                                                   passwordLogText(entries, start).toUtf8())
+                       .localName;
+        path = folder + u'/' + fileName;
+    } catch (const Error &error) {
+        liveConsole().log(u"  WARNING: Couldn't save the password log: "_s + error.description(), LogKind::warning);
+        co_return QList<EvidenceItem>{};
+    }
+    liveConsole().log(u"  Password log saved (owner-only): "_s + path + u" — delete it when done."_s, LogKind::warning);
+    if (mode == PasswordLogMode::drive && isDriveUploadConfigured(profile)) {
+        const std::optional<QString> uploaded = co_await uploadToDrive(path, std::nullopt, fileName);
+        if (uploaded)
+            co_return QList<EvidenceItem>{
+                EvidenceItem{QUuid::createUuid(), u"Shared Drive: "_s + *uploaded + u" (password log)"_s, {}}};
+    }
+    co_return QList<EvidenceItem>{
+        EvidenceItem{QUuid::createUuid(), fileName + u" (password log — delete when done)"_s, path}};
 }
 
 QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localURL, std::optional<QString> folderPath,

@@ -6,6 +6,7 @@
 #include "security/CheckResult.h"
 
 #include <QCoroTask>
+#include <QDateTime>
 #include <QPointer>
 
 class Console;
@@ -48,6 +49,13 @@ struct CheckContext {
     // Saves the content as evidence for user (nothing when it is blank) and moves
     // it to the Shared Drive when that is configured. Failures are logged.
     QCoro::Task<QList<EvidenceItem>> saveEvidence(QString content, QString user, QString category) const;
+    // saveEvidence of the parts written one after another, without joining them in memory first.
+    QCoro::Task<QList<EvidenceItem>> saveJoinedEvidence(QStringList parts, QString user, QString category) const;
+    // Keeps the new passwords of a batch as an owner-only CSV in the evidence
+    // folder (mode local), and moves it to the Shared Drive (mode drive) when
+    // the upload is configured. Nothing for mode none. Failures are logged.
+    QCoro::Task<QList<EvidenceItem>> writePasswordLog(QList<PasswordReveal::Entry> entries, QDateTime start,
+                                                      PasswordLogMode mode) const;
     // Uploads and verifies a local file; the Drive display name, or none when the
     // local copy stays. Failures are logged.
     QCoro::Task<std::optional<QString>> uploadToDrive(QString localURL, std::optional<QString> folderPath,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CSV.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,8 +24,16 @@ struct SecurityFlag {
 struct SecurityTable {
     std::optional<QString> title;
     QStringList headers;
-    // Each row holds one cell per header, in header order.
+    // Rows built cell by cell: one cell per header, in header order.
     QList<QStringList> rows;
+    // Rows of gam's CSV output, after those: their cells are decoded only when
+    // read, so a report of hundreds of thousands of rows is held once.
+    QList<CSVRow> records;
+
+    qsizetype rowCount() const { return rows.size() + records.size(); }
+    // The cell of a row under the header's column; "" where the row has none.
+    QString cell(qsizetype row, qsizetype column) const;
+    QStringList row(qsizetype row) const;
 };
 
 // A file a check saved: local until a verified upload moved it to the Shared Drive.

@@ -13,6 +13,7 @@
 #include <QUuid>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,14 +140,19 @@ void createPrivateFolder(const QString &path) {
     makeFolders(path, 0700, true);
 }
 
-Name writeNewEvidence(const QString &folder, const Name &name, const QByteArray &content) {
+namespace {
+
+// Writes the content through write() beside the folder's files, then renames it
+// to the name or the first free numbered name.
+Name placeNew(const QString &folder, const Name &name, const std::function<void(QFile &)> &write) {
     createPrivateFolder(folder);
     const QString temporary = pathIn(folder, u".partial-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces));
     QFile file(temporary);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnlyFile))
         throw fileError(file);
     auto removeTemporary = qScopeGuard([&file] { file.remove(); });
-    if (file.write(content) != content.size() || !file.flush())
+    write(file);
+    if (!file.flush())
         throw fileError(file);
     if (::fsync(file.handle()) != 0)
         throw systemError(temporary, errno);
@@ -168,6 +174,36 @@ Name writeNewEvidence(const QString &folder, const Name &name, const QByteArray 
         if (!QFileInfo::exists(target))
             throw Error(target + u": "_s + written.errorString());
     }
+}
+
+void writeBytes(QFile &file, QByteArrayView bytes) {
+    if (file.write(bytes.data(), bytes.size()) != bytes.size())
+        throw fileError(file);
+}
+
+} // namespace
+
+Name writeNewEvidence(const QString &folder, const Name &name, const QByteArray &content) {
+    return placeNew(folder, name, [&content](QFile &file) { writeBytes(file, content); });
+}
+
+Written writeNewEvidence(const QString &folder, const Name &name, const QStringList &parts) {
+    constexpr qsizetype piece = 1 << 20;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const Name written = placeNew(folder, name, [&](QFile &file) {
+        for (const QString &part : parts) {
+            for (qsizetype from = 0; from < part.size();) {
+                qsizetype to = std::min(from + piece, part.size());
+                if (to < part.size() && part[to - 1].isHighSurrogate())
+                    --to; // a surrogate pair is encoded whole
+                const QByteArray bytes = QStringView(part).sliced(from, to - from).toUtf8();
+                writeBytes(file, bytes);
+                hash.addData(bytes);
+                from = to;
+            }
+        }
+    });
+    return {written, QString::fromLatin1(hash.result().toHex())};
 }
 
 QString sha256Hex(const QByteArray &content) {

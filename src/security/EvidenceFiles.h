@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The files behind the Security tab's records: evidence files with their
@@ -34,6 +35,15 @@ void createPrivateFolder(const QString &path);
 // in the folder (neither a file there nor an uploaded file in its ledger), atomically
 // and owner-only (0600). Never replaces a file. Returns the name written.
 Name writeNewEvidence(const QString &folder, const Name &name, const QByteArray &content);
+
+struct Written {
+    Name name;
+    // The SHA-256 of the bytes written, as sha256sum prints it.
+    QString sha256;
+};
+// writeNewEvidence of the parts one after another as UTF-8, encoded a piece at
+// a time so a large text is never held twice.
+Written writeNewEvidence(const QString &folder, const Name &name, const QStringList &parts);
 
 // The SHA-256 of the content as sha256sum prints it.
 QString sha256Hex(const QByteArray &content);

@@ -171,7 +171,7 @@ CheckResult calendarResult(const QString &user, const QString &output) {
         const QString count = number(shares.size());
         result.flags.append(SecurityFlag::danger(count + u" calendar share(s) would be removed."_s));
         SecurityTable table{
-            u"Shares that would be removed"_s, {u"Calendar"_s, u"ACL"_s, u"Role"_s, u"Shared with"_s}, {}};
+            u"Shares that would be removed"_s, {u"Calendar"_s, u"ACL"_s, u"Role"_s, u"Shared with"_s}, {}, {}};
         QStringList listed;
         RemovalPlan plan{u"Remove "_s + count + u" Calendar Share(s)…"_s,
                          {},

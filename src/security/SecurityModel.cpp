@@ -1,10 +1,16 @@
 #include "security/SecurityModel.h"
 
 #include "core/Console.h"
+#include "core/DesktopServices.h"
 #include "core/Error.h"
 #include "core/PlatformTexts.h"
 #include "core/SpaceTrim.h"
 #include "profiles/ProfileStore.h"
+#include "security/BatchOperations.h"
+#include "security/BatchRules.h"
+#include "security/IndicatorFile.h"
+#include "security/IndicatorMatching.h"
+#include "security/InvestigationChecks.h"
 #include "security/PasswordGenerator.h"
 #include "security/ResponseActions.h"
 #include "security/ResponseRules.h"
@@ -77,10 +83,11 @@ void SecurityModel::setSearchIndicator(const QString &text) {
     Q_EMIT searchIndicatorChanged();
 }
 
-void SecurityModel::setIndicators(const QStringList &indicators) {
-    if (m_indicators == indicators)
+void SecurityModel::setIndicators(const QStringList &indicators, const QString &problem) {
+    if (m_indicators == indicators && m_indicatorFileProblem == problem)
         return;
     m_indicators = indicators;
+    m_indicatorFileProblem = problem;
     Q_EMIT indicatorsChanged();
 }
 
@@ -175,19 +182,43 @@ void SecurityModel::run(SecurityCheck check) {
     case signature:
         runCheck(check, signatureBody);
         return;
-    case batch:
     case logins:
+        runCheck(check, loginsBody);
+        return;
     case suspicious:
+        runCheck(check, suspiciousBody);
+        return;
     case iocCheck:
+        reloadIndicators();
+        if (!m_indicatorFileProblem.isEmpty())
+            m_console->log(u"WARNING: Couldn't read the indicator list: "_s + m_indicatorFileProblem, LogKind::warning);
+        runCheck(check, [indicators = m_indicators](CheckContext context, QString user) {
+            return iocBody(std::move(context), std::move(user), indicators);
+        });
+        return;
     case passwordHistory:
+        runCheck(check, passwordHistoryBody);
+        return;
     case externalSharing:
+        runCheck(check, externalSharingBody);
+        return;
     case twoStep:
+        runCheck(check, twoStepBody);
+        return;
     case alertCenter:
-    case iocSearch:
-    case batchTriage:
+        runCheck(check, alertCenterBody);
+        return;
     case sites:
-        m_console->showAlert(u"Not Available Yet"_s,
-                             u"“"_s + checkInfo(check).title + u"” is not available in this version yet."_s);
+        runCheck(check, sitesBody);
+        return;
+    case batch:
+        startBatchRemediation();
+        return;
+    case batchTriage:
+        startBatchTriage();
+        return;
+    case iocSearch:
+        startDomainSearch();
         return;
     }
 }
@@ -346,4 +377,153 @@ void SecurityModel::applyPasswordReset() {
 
 void SecurityModel::dismissPasswordReveal() {
     setPasswordReveal(std::nullopt);
+}
+
+// ---- Batch remediation, triage and the domain search ----
+
+std::optional<QStringList> SecurityModel::batchAccounts(const QString &text, const QString &emptyMessage) {
+    const QStringList pieces = parseAccountList(text);
+    if (pieces.isEmpty()) {
+        m_console->showAlert(u"No Accounts"_s, emptyMessage);
+        return std::nullopt;
+    }
+    std::optional<QStringList> accounts = resolveAccounts(pieces, defaultDomain());
+    if (!accounts)
+        m_console->showAlert(u"Domain Not Set"_s, u"Some entries are bare usernames. Enter full email addresses, or "
+                                                  u"set a primary domain in "_s +
+                                                      PlatformTexts::settingsReference() + u" → Domains."_s);
+    return accounts;
+}
+
+void SecurityModel::startBatchRemediation() {
+    const std::optional<QStringList> accounts =
+        batchAccounts(m_batchUsersText, u"Enter the accounts to remediate, separated by commas or new lines."_s);
+    if (!accounts)
+        return;
+    AlertItem alert;
+    alert.title = u"Batch Remediation"_s;
+    alert.message = remediationConfirmMessage(*accounts, currentActiveProfile().displayName());
+    alert.confirmTitle = u"Remediate "_s + QString::number(accounts->size()) + u" Account(s)"_s;
+    alert.isDestructive = true;
+    alert.onConfirm = [self = QPointer(this), accounts = *accounts] {
+        if (!self)
+            return;
+        // The log choice is the one in force when the administrator confirmed.
+        const PasswordLogMode mode = currentPasswordLogMode();
+        self->runCheck(SecurityCheck::batch,
+                       [self, accounts, mode, resets = self->m_resets](CheckContext context, QString) {
+                           return remediationCycle(self, std::move(context), accounts, mode, resets);
+                       });
+    };
+    m_console->setAlert(alert);
+}
+
+QCoro::Task<CheckResult> SecurityModel::remediationCycle(QPointer<SecurityModel> self, CheckContext context,
+                                                         QStringList accounts, PasswordLogMode mode, quint64 resets) {
+    RemediationOutcome outcome = co_await remediateAccounts(context, std::move(accounts));
+    if (outcome.passwords.isEmpty())
+        co_return outcome.result;
+    // Shown before the log is written: an upload can take minutes.
+    if (self && self->m_resets == resets) {
+        PasswordReveal reveal;
+        reveal.purpose = PasswordReveal::Purpose::batchResult;
+        reveal.entries = outcome.passwords;
+        self->setPasswordReveal(std::move(reveal));
+    }
+    outcome.result.evidence = co_await context.writePasswordLog(outcome.passwords, outcome.start, mode);
+    co_return outcome.result;
+}
+
+void SecurityModel::startBatchTriage() {
+    const std::optional<QStringList> accounts =
+        batchAccounts(m_triageUsersText, u"Enter the accounts to triage, separated by commas or new lines."_s);
+    if (!accounts)
+        return;
+    runCheck(SecurityCheck::batchTriage, [accounts = *accounts](CheckContext context, QString) {
+        return triageAccounts(std::move(context), accounts);
+    });
+}
+
+void SecurityModel::startDomainSearch() {
+    const QString typed = m_searchIndicator.trimmed();
+    if (typed.isEmpty()) {
+        m_console->showAlert(u"No Indicator"_s, u"Enter an IP address to search for across the domain."_s);
+        return;
+    }
+    const auto address = parseIPAddress(typed);
+    if (!address) {
+        m_console->showAlert(u"Not an IP Address"_s,
+                             u"“"_s + typed +
+                                 u"” isn't an IP address. The domain search asks Google for the activity of one IPv4 "
+                                 u"or IPv6 address, such as 203.0.113.45 or 2001:db8::1; check domains and ranges "
+                                 u"against one account with the IOC Check."_s);
+        return;
+    }
+    const QString owner = m_targetUser.value_or(u"domain_wide_search"_s);
+    runCheck(SecurityCheck::iocSearch, [address = canonicalIPAddress(*address), owner](CheckContext context, QString) {
+        return searchDomain(std::move(context), address, owner);
+    });
+}
+
+// ---- The known-indicator list ----
+
+QString SecurityModel::indicatorFilePath() const {
+    return IndicatorFile::currentPath();
+}
+
+void SecurityModel::reloadIndicators() {
+    const QString path = indicatorFilePath();
+    IndicatorFile::createIfMissing(path);
+    try {
+        setIndicators(IndicatorFile::parse(IndicatorFile::read(path)), QString());
+    } catch (const Error &error) {
+        setIndicators({}, error.description());
+    }
+}
+
+void SecurityModel::addIndicator(const QString &text) {
+    const QString indicator = text.trimmed();
+    if (indicator.isEmpty())
+        return;
+    if (const QString refusal = IndicatorFile::refusal(indicator); !refusal.isEmpty()) {
+        m_console->showAlert(u"Not Added"_s, refusal);
+        return;
+    }
+    reloadIndicators();
+    try {
+        if (IndicatorFile::add(indicatorFilePath(), indicator) == IndicatorFile::AddOutcome::alreadyListed) {
+            m_console->log(u"Already in the known indicator list: "_s + indicator, LogKind::warning);
+            return;
+        }
+    } catch (const Error &error) {
+        m_console->showAlert(u"Couldn't Update Indicator List"_s, error.description());
+        return;
+    }
+    m_console->log(u"Added to known indicator list: "_s + indicator, LogKind::success);
+    reloadIndicators();
+}
+
+void SecurityModel::exportIndicators() {
+    m_console->run(u"Export Indicator List"_s, [this](CancelToken cancel) { return exportCycle(std::move(cancel)); });
+}
+
+QCoro::Task<> SecurityModel::exportCycle(CancelToken cancel) {
+    reloadIndicators();
+    const QStringList indicators = m_indicators;
+    const CheckContext context = checkContext(std::move(cancel));
+    if (indicators.isEmpty()) {
+        context.liveConsole().log(u"  The indicator list is empty — nothing to export."_s, LogKind::warning);
+        co_return;
+    }
+    QList<QStringList> rows;
+    for (const QString &indicator : indicators)
+        rows.append({indicator});
+    const QString csv = csvText({u"indicator"_s}, rows);
+    co_await context.saveEvidence(csv, u"known_indicators_reference_list"_s, u"indicator_list"_s);
+}
+
+void SecurityModel::openIndicatorFile() {
+    reloadIndicators();
+    if (DesktopServices *desktop = m_console->desktop())
+        desktop->openPath(indicatorFilePath());
 }

@@ -47,7 +47,8 @@ public:
     QString searchIndicator() const { return m_searchIndicator; }
     void setSearchIndicator(const QString &text);
     QStringList indicators() const { return m_indicators; }
-    void setIndicators(const QStringList &indicators);
+    // Why the last reload found no readable list; empty when it read the file.
+    QString indicatorFileProblem() const { return m_indicatorFileProblem; }
 
     const std::optional<PasswordReveal> &passwordReveal() const { return m_passwordReveal; }
 
@@ -72,6 +73,18 @@ public:
     // The password sheet's "Cancel" and "Done".
     void dismissPasswordReveal();
 
+    // Validate the batch, triage and search fields, then run (after a confirmation for remediation).
+    void startBatchRemediation();
+    void startBatchTriage();
+    void startDomainSearch();
+
+    // The known-indicator list, read from its file before every use.
+    QString indicatorFilePath() const;
+    void reloadIndicators();
+    void addIndicator(const QString &text);
+    void exportIndicators();
+    void openIndicatorFile();
+
 Q_SIGNALS:
     void selectionChanged();
     void userInputChanged();
@@ -91,6 +104,11 @@ private:
     // Drops the results of every check that needs a target.
     void dropTargetResults();
     void setPasswordReveal(std::optional<PasswordReveal> reveal);
+    void setIndicators(const QStringList &indicators, const QString &problem);
+    // The accounts of a batch field, or none after the alert that says why not.
+    std::optional<QStringList> batchAccounts(const QString &text, const QString &emptyMessage);
+    static QCoro::Task<CheckResult> remediationCycle(QPointer<SecurityModel> self, CheckContext context,
+                                                     QStringList accounts, PasswordLogMode mode, quint64 resets);
     void startPlan(SecurityCheck check, QString user, RemovalPlan plan);
 
     // A run's result counts only for the target and domain it ran for.
@@ -98,6 +116,8 @@ private:
     void storeResult(SecurityCheck check, CheckResult result);
 
     QCoro::Task<> runCycle(SecurityCheck check, QString user, CheckBody body, CancelToken cancel);
+    // Touches the model only before its first co_await.
+    QCoro::Task<> exportCycle(CancelToken cancel);
     QCoro::Task<> executePlan(SecurityCheck check, QString user, RemovalPlan plan, CancelToken cancel);
 
     QPointer<Console> m_console;
@@ -111,6 +131,7 @@ private:
     QString m_newIndicator;
     QString m_searchIndicator;
     QStringList m_indicators;
+    QString m_indicatorFileProblem;
     std::optional<PasswordReveal> m_passwordReveal;
     // Counts domain switches, so a run that outlived one keeps its result to itself.
     quint64 m_resets = 0;

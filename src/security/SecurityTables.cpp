@@ -7,18 +7,7 @@ SecurityTable tableFromCSV(const QString &output, const std::optional<QString> &
 }
 
 SecurityTable tableFromCSV(const CSVTable &csv, const std::optional<QString> &title) {
-    SecurityTable table;
-    table.title = title;
-    table.headers = csv.header;
-    table.rows.reserve(csv.rows.size());
-    for (const CSVRow &row : csv.rows) {
-        QStringList cells;
-        cells.reserve(csv.header.size());
-        for (const QString &header : csv.header)
-            cells.append(row.value(header));
-        table.rows.append(cells);
-    }
-    return table;
+    return SecurityTable{title, csv.header, {}, csv.rows};
 }
 
 SecurityTable matchingTable(const CSVTable &csv, const QList<CSVRow> &rows, const QString &title) {

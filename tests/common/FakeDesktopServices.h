@@ -16,6 +16,7 @@ public:
     QList<QUrl> openedUrls;
     QStringList openedScripts;
     QStringList revealedPaths;
+    QStringList openedPaths;
     bool terminalWorks = true;
 
     QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
@@ -30,7 +31,10 @@ public:
         openedUrls.append(url);
         return true;
     }
-    bool openPath(const QString &) override { return true; }
+    bool openPath(const QString &path) override {
+        openedPaths.append(path);
+        return true;
+    }
     bool revealInFileManager(const QString &path) override {
         revealedPaths.append(path);
         return true;

@@ -64,7 +64,6 @@ private Q_SLOTS:
     void signOut_failureRecordsNothing();
     void resetPassword_sheetThenMaskedCommandAndEvidence();
     void resetPassword_cancelRunsNothing();
-    void checksOfTheSecondPart_sayNotAvailable();
 
 private:
     void setTarget(const QString &typed = user);
@@ -209,7 +208,13 @@ void SecurityModelTest::reset_dropsEverythingOfTheDomain() {
     m_model->setTriageUsersText(u"c"_s);
     m_model->setSearchIndicator(u"203.0.113.66"_s);
     m_model->setNewIndicator(u"evil.example"_s);
-    m_model->setIndicators({u"10.0.0.5"_s});
+    const QString iocFile = m_files.filePath(u"iocs.txt"_s);
+    QFile list(iocFile);
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("10.0.0.5\n");
+    list.close();
+    QSettings().setValue(u"security.iocFile"_s, iocFile);
+    m_model->reloadIndicators();
     m_model->preparePasswordReset();
     QVERIFY(m_model->passwordReveal());
 
@@ -706,13 +711,6 @@ void SecurityModelTest::resetPassword_cancelRunsNothing() {
     m_model->applyPasswordReset(); // nothing pending
     QCOMPARE(m_gam->runs(), 0);
     QVERIFY(!m_console->isBusy());
-}
-
-void SecurityModelTest::checksOfTheSecondPart_sayNotAvailable() {
-    setTarget();
-    m_model->run(SecurityCheck::logins);
-    QCOMPARE(m_console->alert()->title, u"Not Available Yet"_s);
-    QCOMPARE(m_gam->runs(), 0);
 }
 
 QTEST_GUILESS_MAIN(SecurityModelTest)

@@ -190,7 +190,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     calendar = scan(SecurityCheck::calendar);
     QCOMPARE(flagTexts(calendar),
              QStringList{u"No calendar shares to remove (only owner, calendar, and domain entries)."_s});
-    QCOMPARE(calendar->tables.constFirst().rows.size(), 2);
+    QCOMPARE(calendar->tables.constFirst().rowCount(), 2);
 
     // 13. The phishing link in the signature is saved, then cleared.
     const CheckResult *signature = scan(SecurityCheck::signature);

@@ -104,8 +104,8 @@ void SecurityRulesTest::tables_oneCellPerHeaderAndColumnValues() {
     const SecurityTable table = tableFromCSV(csv, u"Gmail filters"_s);
     QCOMPARE(table.title, u"Gmail filters"_s);
     QCOMPARE(table.headers, (QStringList{u"User"_s, u"id"_s, u"from"_s}));
-    QCOMPARE(table.rows.size(), 4);
-    QCOMPARE(table.rows[1], (QStringList{u"u@x.org"_s, QString(), QString()}));
+    QCOMPARE(table.rowCount(), 4);
+    QCOMPARE(table.row(1), (QStringList{u"u@x.org"_s, QString(), QString()}));
     // Values are trimmed, blanks dropped, repeats and order kept.
     QCOMPARE(columnValues(csv, {u"id"_s}), (QStringList{u"F1"_s, u"F1"_s}));
     // The first candidate present wins, by exact name only.
@@ -123,7 +123,7 @@ void SecurityRulesTest::inspect_flagsTablesAndPlans() {
     QCOMPARE(apps.flags[0].text, u"2 connected app token(s). Revoke any you don't recognize — or all of them."_s);
     QCOMPARE(apps.tables.size(), 1);
     QCOMPARE(apps.tables[0].title, u"Connected apps"_s);
-    QCOMPARE(apps.tables[0].rows.size(), 2);
+    QCOMPARE(apps.tables[0].rowCount(), 2);
     QVERIFY(apps.plan);
     QCOMPARE(apps.plan->buttonTitle, u"Revoke All 2 App Token(s)…"_s);
     QCOMPARE(apps.plan->confirmMessage, u"Revoke ALL 2 app token(s) for "_s + user + u'?');
@@ -204,9 +204,9 @@ void SecurityRulesTest::calendar_onlyRemovableSharesAndTheConfirmationList() {
     QCOMPARE(result.tables.size(), 2);
     QCOMPARE(result.tables[0].title, u"Shares that would be removed"_s);
     QCOMPARE(result.tables[0].headers, (QStringList{u"Calendar"_s, u"ACL"_s, u"Role"_s, u"Shared with"_s}));
-    QCOMPARE(result.tables[0].rows[0], (QStringList{user, u"user:p1@example.net"_s, u"reader"_s, u"p1@example.net"_s}));
+    QCOMPARE(result.tables[0].row(0), (QStringList{user, u"user:p1@example.net"_s, u"reader"_s, u"p1@example.net"_s}));
     QCOMPARE(result.tables[1].title, u"All calendar sharing"_s);
-    QCOMPARE(result.tables[1].rows.size(), 16);
+    QCOMPARE(result.tables[1].rowCount(), 16);
 
     const RemovalPlan &plan = *result.plan;
     QCOMPARE(plan.buttonTitle, u"Remove 12 Calendar Share(s)…"_s);
@@ -230,7 +230,7 @@ void SecurityRulesTest::calendar_noSharesKeepsTheFullListing() {
     QCOMPARE(result.flags[0].kind, SecurityFlag::Kind::ok);
     QVERIFY(!result.plan);
     QCOMPARE(result.tables.size(), 1);
-    QCOMPARE(result.tables[0].rows.size(), 1);
+    QCOMPARE(result.tables[0].rowCount(), 1);
     // Ten shares list all ten, without a tail.
     QVERIFY(!calendarResult(user, aclRows(10)).plan->confirmMessage.contains(u"more"_s));
 }

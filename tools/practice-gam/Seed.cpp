@@ -438,6 +438,8 @@ void District::addLogins(const QJsonObject &user, int index) {
     QJsonObject suspicious = ok;
     suspicious[u"is_suspicious"_s] = true;
     m_logins.append(loginEvent(email, id, u"login_success"_s, u"login"_s, m_now.addDays(-2), bad, suspicious));
+    m_logins.append(loginEvent(email, id, u"login_success"_s, u"login"_s, m_now.addDays(-2).addSecs(60),
+                               QLatin1StringView(Seeded::knownBadIPv6), suspicious));
     m_logins.append(loginEvent(email, id, u"risky_sensitive_action_allowed"_s, u"account_warning"_s,
                                m_now.addDays(-2).addSecs(120), bad,
                                QJsonObject{{u"sensitive_action_name"_s, u"gmail_forwarding_change"_s}}));

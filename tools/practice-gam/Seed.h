@@ -17,6 +17,8 @@ inline constexpr auto phishMessageId = "<phish-0412.7781@secure-login.example.ne
 inline constexpr auto phishSubject = "Action required: your password expires today";
 inline constexpr auto maliciousFile = "63783.html";
 inline constexpr auto knownBadIP = "203.0.113.66";
+// The same attacker signing in over IPv6, as Google reports it (compressed, lower case).
+inline constexpr auto knownBadIPv6 = "2001:db8:bad::66";
 inline constexpr auto exfilAddress = "m.backup.inbox@example.net";
 } // namespace Seeded
 

@@ -1,6 +1,6 @@
 #include "security/ui/DataTable.h"
 
-#include "core/ResultsTableModel.h"
+#include "security/SecurityTableModel.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -16,12 +16,7 @@ constexpr int widestColumn = 360;
 
 DataTable::DataTable(const SecurityTable &table, QWidget *parent)
     : QTableView(parent) {
-    auto *model = new ResultsTableModel(this);
-    ResultsTable contents;
-    contents.title = table.title.value_or(QString());
-    contents.columns = table.headers;
-    contents.rows = table.rows;
-    model->setTable(contents);
+    auto *model = new SecurityTableModel(table, this);
     setModel(model);
     setObjectName(u"dataTable"_s);
     setAccessibleName(table.title.value_or(u"Table"_s));

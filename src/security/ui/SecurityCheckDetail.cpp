@@ -1,12 +1,17 @@
 #include "security/ui/SecurityCheckDetail.h"
 
+#include "app/ui/FormAccessibility.h"
 #include "core/Console.h"
 #include "security/SecurityModel.h"
+#include "security/ui/IndicatorListView.h"
 #include "security/ui/SecurityResultView.h"
 #include "security/ui/SecuritySymbols.h"
+#include "tabs/ui/HintText.h"
+#include "tabs/ui/LinesEditor.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,6 +29,20 @@ QLabel *badge(const QString &text) {
                              .arg(red.green())
                              .arg(red.blue()));
     return label;
+}
+
+QLabel *fieldLabel(const QString &text, QWidget *field) {
+    auto *label = new QLabel(text);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    label->setBuddy(field);
+    return label;
+}
+
+HintText *caption(const QString &text, QWidget *field) {
+    field->setAccessibleDescription(text);
+    return new HintText(text);
 }
 
 } // namespace
@@ -95,7 +114,19 @@ void SecurityCheckDetail::build(SecurityCheck check) {
         layout->addWidget(m_needsTarget);
     }
 
-    // The inputs of the batch, triage and search checks and the indicator list go here.
+    if (check == SecurityCheck::batch)
+        addAccountsEditor(layout, u"Accounts to remediate"_s,
+                          u"Usernames or emails, separated by commas or new lines. New temporary passwords are shown "
+                          u"once at the end."_s,
+                          &SecurityModel::batchUsersText, &SecurityModel::setBatchUsersText,
+                          &SecurityModel::batchUsersTextChanged);
+    else if (check == SecurityCheck::batchTriage)
+        addAccountsEditor(layout, u"Accounts to triage"_s,
+                          u"Usernames or emails, separated by commas or new lines. Read-only — nothing is changed."_s,
+                          &SecurityModel::triageUsersText, &SecurityModel::setTriageUsersText,
+                          &SecurityModel::triageUsersTextChanged);
+    else if (check == SecurityCheck::iocSearch)
+        addSearchField(layout);
 
     m_action = new QPushButton(info.actionTitle);
     m_action->setObjectName(u"actionButton"_s);
@@ -110,6 +141,11 @@ void SecurityCheckDetail::build(SecurityCheck check) {
     m_resultArea = new QVBoxLayout;
     m_resultArea->setContentsMargins(0, 8, 0, 0);
     layout->addLayout(m_resultArea);
+    if (check == SecurityCheck::iocCheck) {
+        // The list is read when its check is opened, so it shows what the file holds now.
+        m_model->reloadIndicators();
+        layout->addWidget(new IndicatorListView(m_model));
+    }
     layout->addStretch();
 
     connect(m_model, &SecurityModel::targetChanged, this, &SecurityCheckDetail::refreshTarget);
@@ -121,6 +157,67 @@ void SecurityCheckDetail::build(SecurityCheck check) {
     refreshTarget();
     refreshEnabled();
     showResult();
+    FormAccessibility::prepare(this);
+}
+
+void SecurityCheckDetail::addAccountsEditor(QVBoxLayout *layout, const QString &label, const QString &help,
+                                            QString (SecurityModel::*text)() const,
+                                            void (SecurityModel::*setText)(const QString &),
+                                            void (SecurityModel::*changed)()) {
+    auto *editor = new LinesEditor;
+    editor->setObjectName(u"accountsEditor"_s);
+    editor->setPlaceholderText(u"jane.doe\npat.lee@district.example.org"_s);
+    editor->setText((m_model->*text)());
+    connect(editor, &LinesEditor::textEdited, m_model, setText);
+    connect(m_model, changed, editor, [this, editor, text] { editor->setText((m_model->*text)()); });
+    layout->addWidget(fieldLabel(label, editor));
+    layout->addWidget(editor);
+    layout->addWidget(caption(help, editor));
+}
+
+void SecurityCheckDetail::addSearchField(QVBoxLayout *layout) {
+    auto *field = new QLineEdit;
+    field->setObjectName(u"searchIndicatorField"_s);
+    field->setPlaceholderText(u"IP address, e.g. 203.0.113.45"_s);
+    field->setClearButtonEnabled(true);
+    field->setText(m_model->searchIndicator());
+    connect(field, &QLineEdit::textChanged, m_model, &SecurityModel::setSearchIndicator);
+    connect(m_model, &SecurityModel::searchIndicatorChanged, field, [this, field] {
+        if (field->text() != m_model->searchIndicator())
+            field->setText(m_model->searchIndicator());
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(fieldLabel(u"Indicator"_s, field));
+    row->addWidget(field, 1);
+    layout->addLayout(row);
+    layout->addWidget(caption(u"Searches every account's login and Drive activity for this IP. This can take several "
+                              u"minutes."_s,
+                              field));
+
+    m_addToList = new QPushButton(u"Add to Indicator List"_s);
+    m_addToList->setObjectName(u"addToIndicatorListButton"_s);
+    m_addToList->setToolTip(u"Add this address to the known-indicator list shared by every domain"_s);
+    auto *exportList = new QPushButton(u"Export Indicator List"_s);
+    exportList->setObjectName(u"exportIndicatorListButton"_s);
+    exportList->setToolTip(u"Save the known-indicator list as evidence for this domain"_s);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_addToList);
+    buttons->addWidget(exportList);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    connect(m_addToList, &QPushButton::clicked, m_model,
+            [this] { m_model->addIndicator(m_model->searchIndicator().trimmed()); });
+    connect(exportList, &QPushButton::clicked, m_model, &SecurityModel::exportIndicators);
+    connect(m_model, &SecurityModel::searchIndicatorChanged, this, &SecurityCheckDetail::refreshAddToList);
+    connect(m_model, &SecurityModel::indicatorsChanged, this, &SecurityCheckDetail::refreshAddToList);
+    // "Add to Indicator List" knows what is listed only once the list has been read.
+    m_model->reloadIndicators();
+    refreshAddToList();
+}
+
+void SecurityCheckDetail::refreshAddToList() {
+    const QString indicator = m_model->searchIndicator().trimmed();
+    m_addToList->setEnabled(!indicator.isEmpty() && !m_model->indicators().contains(indicator));
 }
 
 void SecurityCheckDetail::refreshTarget() {

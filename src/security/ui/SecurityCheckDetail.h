@@ -25,12 +25,19 @@ private:
     void refreshTarget();
     void refreshEnabled();
     void showResult();
+    // A labelled multi-line field bound to one of the model's account lists, with its help below.
+    void addAccountsEditor(QVBoxLayout *layout, const QString &label, const QString &help,
+                           QString (SecurityModel::*text)() const, void (SecurityModel::*setText)(const QString &),
+                           void (SecurityModel::*changed)());
+    void addSearchField(QVBoxLayout *layout);
+    void refreshAddToList();
 
     SecurityModel *m_model;
     DesktopServices *m_desktop;
     std::optional<SecurityCheck> m_check;
     QLabel *m_needsTarget = nullptr;
     QPushButton *m_action = nullptr;
+    QPushButton *m_addToList = nullptr;
     QVBoxLayout *m_resultArea = nullptr;
     QWidget *m_result = nullptr;
 };

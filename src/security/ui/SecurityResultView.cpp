@@ -76,8 +76,8 @@ SecurityResultView::SecurityResultView(SecurityModel *model, DesktopServices *de
         layout->addWidget(sensitiveBox(*result.sensitiveText));
     for (const SecurityTable &table : result.tables) {
         layout->addWidget(
-            heading(table.title.value_or(u"Table"_s) + u" ("_s + QString::number(table.rows.size()) + u')'));
-        if (table.rows.isEmpty()) {
+            heading(table.title.value_or(u"Table"_s) + u" ("_s + QString::number(table.rowCount()) + u')'));
+        if (table.rowCount() == 0) {
             auto *empty = new QLabel(u"No rows."_s);
             empty->setObjectName(u"noRows"_s);
             layout->addWidget(empty);
