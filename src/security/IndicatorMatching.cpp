@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <algorithm>
+#include <bitset>
 #include <unordered_map>
 #include <vector>
 
@@ -129,6 +130,11 @@ std::optional<Address> addressIn(QStringView run) {
     return std::nullopt;
 }
 
+// A run of token characters as its first character and its length (longer ones share the last slot).
+size_t runShape(const QChar *run, qsizetype length) {
+    return size_t(run->unicode()) * 32 + size_t(std::min<qsizetype>(length, 31));
+}
+
 } // namespace
 
 bool isTokenCharacter(QChar c) {
@@ -203,9 +209,15 @@ QString canonicalIPAddress(const Address &address) {
 
 struct IndicatorMatcher::Index {
     QStringList indicators;
-    // Indicators that begin with a token character, by that first run of token
-    // characters: a whole occurrence can only begin where such a run begins.
-    std::unordered_map<QString, std::vector<qsizetype>, ViewHash, ViewEqual> byFirstRun;
+    // Indicators that begin with a token character: a whole occurrence can only
+    // begin where a run of token characters begins, and that run is then the
+    // indicator's own first run. For each first run, the lengths of the
+    // indicators that begin with it; then every such indicator by its text.
+    std::unordered_map<QString, std::vector<qsizetype>, ViewHash, ViewEqual> lengthsByFirstRun;
+    std::unordered_map<QString, std::vector<qsizetype>, ViewHash, ViewEqual> byText;
+    // Which (first character, length) pairs some first run has: most runs of a
+    // report are looked up in no table at all.
+    std::bitset<128 * 32> firstRunShapes;
     // The rest, searched for in every line.
     std::vector<qsizetype> unanchored;
     // Addresses and ranges by their masked network, and the prefix lengths in use.
@@ -223,7 +235,11 @@ IndicatorMatcher::IndicatorMatcher(const QStringList &indicators) {
         if (isTokenCharacter(indicator.front())) {
             const qsizetype run =
                 std::find_if_not(indicator.begin(), indicator.end(), isTokenCharacter) - indicator.begin();
-            index->byFirstRun[indicator.first(run)].push_back(i);
+            index->firstRunShapes.set(runShape(indicator.constData(), run));
+            std::vector<qsizetype> &lengths = index->lengthsByFirstRun[indicator.first(run)];
+            if (std::find(lengths.begin(), lengths.end(), indicator.size()) == lengths.end())
+                lengths.push_back(indicator.size());
+            index->byText[indicator].push_back(i);
         } else {
             index->unanchored.push_back(i);
         }
@@ -256,21 +272,26 @@ QList<qsizetype> IndicatorMatcher::lineCounts(QStringView text) const {
         ++lineNumber;
         const QChar *begin = line.data();
         const QChar *end = begin + line.size();
-        if (!index.byFirstRun.empty()) {
+        if (!index.byText.empty()) {
             for (const QChar *p = begin; p < end;) {
                 if (!isTokenCharacter(*p)) {
                     ++p;
                     continue;
                 }
                 const QChar *runEnd = std::find_if_not(p, end, isTokenCharacter);
-                const auto found = index.byFirstRun.find(QStringView(p, runEnd));
-                if (found != index.byFirstRun.end()) {
-                    const QStringView rest(p, end);
-                    for (const qsizetype i : found->second) {
-                        const QString &indicator = index.indicators[i];
-                        if (rest.startsWith(indicator) &&
-                            (rest.size() == indicator.size() || !isTokenCharacter(rest[indicator.size()])))
-                            count(i);
+                if (!index.firstRunShapes.test(runShape(p, runEnd - p))) {
+                    p = runEnd;
+                    continue;
+                }
+                const auto lengths = index.lengthsByFirstRun.find(QStringView(p, runEnd));
+                if (lengths != index.lengthsByFirstRun.end()) {
+                    for (const qsizetype length : lengths->second) {
+                        if (length > end - p || (length < end - p && isTokenCharacter(p[length])))
+                            continue;
+                        const auto found = index.byText.find(QStringView(p, length));
+                        if (found != index.byText.end())
+                            for (const qsizetype i : found->second)
+                                count(i);
                     }
                 }
                 p = runEnd;

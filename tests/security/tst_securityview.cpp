@@ -4,12 +4,15 @@
 
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
+#include "security/CheckContext.h"
 #include "security/SecurityModel.h"
 #include "security/ui/CheckList.h"
 #include "security/ui/PasswordSheet.h"
 #include "security/ui/SecurityView.h"
+#include "tabs/ui/LinesEditor.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,6 +45,10 @@ private Q_SLOTS:
     void result_sensitiveTextStaysHiddenUntilShown();
     void passwordSheet_copyCancelApply();
     void passwordSheet_batchPasswordsNeedDone();
+    void batchPanes_accountEditorsFollowTheModel();
+    void batchPane_resultsTableAndTheBatchSheet();
+    void searchPane_fieldAlertAndListButtons();
+    void iocPane_indicatorListReadsAddsAndOpens();
 
 private:
     QWidget *detail() const { return m_view->findChild<QWidget *>(u"checkDetail"_s); }
@@ -72,6 +79,8 @@ void SecurityViewTest::init() {
     m_profiles = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_profiles, QString(), u"lakeside.example.org"_s);
     keepSecurityRecordsIn(*m_profiles, m_files.path());
+    // Opening the indicator and search panes reads (and first writes) the list: never in the real home folder.
+    QSettings().setValue(u"security.iocFile"_s, m_files.filePath(u"known_iocs.txt"_s));
     m_desktop = FakeDesktopServices();
     m_console = std::make_unique<Console>(&m_desktop);
     m_model = std::make_unique<SecurityModel>(m_console.get());
@@ -376,6 +385,167 @@ void SecurityViewTest::passwordSheet_batchPasswordsNeedDone() {
     QVERIFY(m_model->passwordReveal());
     QTest::mouseClick(batch.findChild<QPushButton *>(u"doneButton"_s), Qt::LeftButton);
     QVERIFY(!m_model->passwordReveal());
+}
+
+void SecurityViewTest::batchPanes_accountEditorsFollowTheModel() {
+    for (const auto &[check, label, help] :
+         {std::tuple{SecurityCheck::batch, u"Accounts to remediate"_s,
+                     u"Usernames or emails, separated by commas or new lines. New temporary passwords are shown once "
+                     u"at the end."_s},
+          std::tuple{SecurityCheck::batchTriage, u"Accounts to triage"_s,
+                     u"Usernames or emails, separated by commas or new lines. Read-only — nothing is changed."_s}}) {
+        m_model->setSelection(check);
+        auto *editor = inDetail<LinesEditor>(u"accountsEditor"_s);
+        QVERIFY(editor);
+        QCOMPARE(editor->accessibleName(), label);
+        QCOMPARE(editor->accessibleDescription(), help);
+        QStringList texts;
+        for (QLabel *text : detail()->findChildren<QLabel *>())
+            texts.append(text->text());
+        QVERIFY(texts.contains(label));
+        QVERIFY(texts.contains(help));
+        QTest::keyClicks(editor, u"pat.lee, robin"_s);
+        const QString typed = check == SecurityCheck::batch ? m_model->batchUsersText() : m_model->triageUsersText();
+        QCOMPARE(typed, u"pat.lee, robin"_s);
+        // What was typed is still there when the check is opened again.
+        m_model->setSelection(SecurityCheck::signOut);
+        m_model->setSelection(check);
+        QCOMPARE(inDetail<LinesEditor>(u"accountsEditor"_s)->text(), u"pat.lee, robin"_s);
+    }
+    // A new domain empties them.
+    m_model->reset();
+    QVERIFY(inDetail<LinesEditor>(u"accountsEditor"_s)->text().isEmpty());
+    QTest::mouseClick(inDetail<QPushButton>(u"actionButton"_s), Qt::LeftButton);
+    QCOMPARE(m_console->alert()->title, u"No Accounts"_s);
+    QCOMPARE(m_gam->runs(), 0);
+}
+
+void SecurityViewTest::batchPane_resultsTableAndTheBatchSheet() {
+    const QStringList quiet{u"User: x, Signed Out\n"_s,
+                            u"User: x, Updated\n"_s,
+                            u"user,clientId\n"_s,
+                            u"User: x, Show 0 Backup Verification Codes\n"_s,
+                            u"User,id\n"_s,
+                            u"User: x, Forward Enabled: False\n"_s,
+                            u"User,forwardingEmail\n"_s};
+    for (int account = 0; account < 2; ++account)
+        for (int step = 0; step < quiet.size(); ++step)
+            m_gam->answer(account * 7 + step + 1, quiet[step]);
+    m_model->setSelection(SecurityCheck::batch);
+    auto *editor = inDetail<LinesEditor>(u"accountsEditor"_s);
+    QTest::keyClicks(editor, u"pat.lee"_s);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, u"robin.hale"_s);
+    QCOMPARE(m_model->batchUsersText(), u"pat.lee\nrobin.hale"_s);
+    QTest::mouseClick(inDetail<QPushButton>(u"actionButton"_s), Qt::LeftButton);
+    const AlertItem confirmation = *m_console->alert();
+    QCOMPARE(confirmation.confirmTitle, u"Remediate 2 Account(s)"_s);
+    m_console->setAlert(std::nullopt);
+    confirmation.onConfirm();
+    QVERIFY(waitIdle());
+    QCOMPARE(m_gam->runs(), 14);
+
+    QTRY_VERIFY(sheet());
+    PasswordSheet *shown = sheet();
+    QCOMPARE(shown->findChild<QLabel *>(u"sheetTitle"_s)->text(), u"New Temporary Passwords"_s);
+    const std::optional<PasswordReveal> reveal = m_model->passwordReveal();
+    QTest::mouseClick(shown->findChild<QPushButton *>(u"copyAllButton"_s), Qt::LeftButton);
+    QCOMPARE(m_desktop.clipboard, user + u'\t' + reveal->entries[0].password + u'\n' +
+                                      u"robin.hale@lakeside.example.org"_s + u'\t' + reveal->entries[1].password);
+    // The batch sheet stays until Done.
+    QTest::keyClick(shown, Qt::Key_Escape);
+    QVERIFY(sheet());
+    QTest::mouseClick(shown->findChild<QPushButton *>(u"doneButton"_s), Qt::LeftButton);
+    QTRY_VERIFY(!sheet());
+    QVERIFY(!m_model->passwordReveal());
+
+    QTRY_VERIFY(inDetail<QTableView>(u"dataTable"_s));
+    auto *table = inDetail<QTableView>(u"dataTable"_s);
+    QCOMPARE(table->accessibleName(), u"Results"_s);
+    QCOMPARE(table->model()->rowCount(), 2);
+    QCOMPARE(table->model()->headerData(1, Qt::Horizontal).toString(), u"Signed out"_s);
+    QCOMPARE(table->model()->index(1, 0).data().toString(), u"robin.hale@lakeside.example.org"_s);
+    QCOMPARE(table->model()->index(1, 2).data().toString(), u"✓"_s);
+    QCOMPARE(detail()->findChildren<QLabel *>(u"flagText"_s).constFirst()->text(),
+             u"Batch remediation finished for 2 account(s)."_s);
+    // No password is ever shown in the table.
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < table->model()->columnCount(); ++column)
+            for (const PasswordReveal::Entry &entry : reveal->entries)
+                QVERIFY(!table->model()->index(row, column).data().toString().contains(entry.password));
+}
+
+void SecurityViewTest::searchPane_fieldAlertAndListButtons() {
+    QSettings().setValue(u"security.iocFile"_s, m_files.filePath(u"iocs.txt"_s));
+    m_model->setSelection(SecurityCheck::iocSearch);
+    auto *field = inDetail<QLineEdit>(u"searchIndicatorField"_s);
+    auto *add = inDetail<QPushButton>(u"addToIndicatorListButton"_s);
+    QCOMPARE(field->accessibleName(), u"Indicator"_s);
+    QCOMPARE(field->placeholderText(), u"IP address, e.g. 203.0.113.45"_s);
+    QCOMPARE(field->accessibleDescription(),
+             u"Searches every account's login and Drive activity for this IP. This can take several minutes."_s);
+    QCOMPARE(add->text(), u"Add to Indicator List"_s);
+    QCOMPARE(inDetail<QPushButton>(u"exportIndicatorListButton"_s)->text(), u"Export Indicator List"_s);
+    QCOMPARE(inDetail<QPushButton>(u"actionButton"_s)->text(), u"Search Domain"_s);
+    QVERIFY(!add->isEnabled());
+
+    QTest::keyClicks(field, u"evil.example"_s);
+    QCOMPARE(m_model->searchIndicator(), u"evil.example"_s);
+    QVERIFY(add->isEnabled());
+    QTest::mouseClick(inDetail<QPushButton>(u"actionButton"_s), Qt::LeftButton);
+    QCOMPARE(m_console->alert()->title, u"Not an IP Address"_s);
+    QCOMPARE(m_gam->runs(), 0);
+    m_console->setAlert(std::nullopt);
+
+    field->clear();
+    QTest::keyClicks(field, u" 203.0.113.66 "_s);
+    QTest::mouseClick(add, Qt::LeftButton);
+    QCOMPARE(m_model->indicators(), QStringList{u"203.0.113.66"_s});
+    QVERIFY(!add->isEnabled()); // already listed
+
+    QTest::mouseClick(inDetail<QPushButton>(u"exportIndicatorListButton"_s), Qt::LeftButton);
+    QVERIFY(waitIdle());
+    const QStringList exported =
+        QDir(evidenceFolder(m_profiles->activeProfile())).entryList({u"known_indicators_reference_list_*"_s});
+    QCOMPARE(exported.size(), 1);
+    QVERIFY(exported[0].endsWith(u"_indicator_list.csv"_s));
+}
+
+void SecurityViewTest::iocPane_indicatorListReadsAddsAndOpens() {
+    const QString path = m_files.filePath(u"incident-iocs.txt"_s);
+    QSettings().setValue(u"security.iocFile"_s, path);
+    setTarget();
+    m_model->setSelection(SecurityCheck::iocCheck);
+    // Opening the check reads the list, writing the template on first use.
+    QVERIFY(QFile::exists(path));
+    auto *heading = inDetail<QLabel>(u"indicatorHeading"_s);
+    QCOMPARE(heading->text(), u"Known indicators (0)"_s);
+    QVERIFY(inDetail<QLabel>(u"indicatorsEmpty"_s)->isVisible());
+    QVERIFY(!inDetail<QPlainTextEdit>(u"indicators"_s)->isVisible());
+    const QString note = inDetail<QLabel>(u"indicatorNote"_s)->text();
+    QVERIFY(note.startsWith(u"Matching is exact and whole-token: 10.0.0.5 won't match 10.0.0.55."_s));
+    QVERIFY(note.contains(u"203.0.113.0/24"_s));
+    QVERIFY(note.endsWith(u"File: "_s + path));
+
+    auto *field = inDetail<QLineEdit>(u"newIndicatorField"_s);
+    QCOMPARE(field->accessibleName(), u"New indicator"_s);
+    QCOMPARE(field->placeholderText(), u"IP address or domain"_s);
+    QVERIFY(!inDetail<QPushButton>(u"addIndicatorButton"_s)->isEnabled());
+    QTest::keyClicks(field, u"evil.example"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(field->text().isEmpty());
+    QCOMPARE(heading->text(), u"Known indicators (1)"_s);
+    QCOMPARE(inDetail<QPlainTextEdit>(u"indicators"_s)->toPlainText(), u"evil.example"_s);
+    QVERIFY(inDetail<QPlainTextEdit>(u"indicators"_s)->isVisible());
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("203.0.113.0/24\n");
+    file.close();
+    QTest::mouseClick(inDetail<QPushButton>(u"reloadIndicatorsButton"_s), Qt::LeftButton);
+    QCOMPARE(inDetail<QPlainTextEdit>(u"indicators"_s)->toPlainText(), u"evil.example\n203.0.113.0/24"_s);
+    QTest::mouseClick(inDetail<QPushButton>(u"openIndicatorsButton"_s), Qt::LeftButton);
+    QCOMPARE(m_desktop.openedPaths, QStringList{path});
 }
 
 QTEST_MAIN(SecurityViewTest)

@@ -10,6 +10,7 @@
 #include "security/ui/CheckList.h"
 #include "security/ui/PasswordSheet.h"
 #include "security/ui/SecurityView.h"
+#include "tabs/ui/LinesEditor.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void incidentResponseFromTheWindow();
+    void everyCheckRunsFromTheWindow();
     void quitWithAPasswordOnScreen_asksWithBothParagraphs();
     void domainSwitch_resetsTheTab();
 
@@ -67,6 +69,11 @@ void SecurityWindowTest::initTestCase() {
     m_store = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_store, m_district.path(), u"example.org"_s);
     keepSecurityRecordsIn(*m_store, m_files.path());
+    QFile indicators(m_files.filePath(u"known_iocs.txt"_s));
+    QVERIFY(indicators.open(QIODevice::WriteOnly));
+    indicators.write("203.0.113.66\n");
+    indicators.close();
+    QSettings().setValue(u"security.iocFile"_s, indicators.fileName());
     m_model = std::make_unique<AppModel>(m_store.get(), &m_desktop);
     m_window = std::make_unique<MainWindow>(m_model.get(), &m_desktop);
     m_window->show();
@@ -89,6 +96,8 @@ bool SecurityWindowTest::waitIdle() const {
 
 void SecurityWindowTest::select(SecurityCheck check) {
     CheckList *list = view()->checkList();
+    list->scrollToItem(list->item(check));
+    QTRY_VERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(check)).center()));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(check)).center());
     QCOMPARE(m_model->security()->selection(), check);
 }
@@ -165,6 +174,45 @@ void SecurityWindowTest::incidentResponseFromTheWindow() {
     QCOMPARE(view()->checkList()->item(SecurityCheck::forwarding)->data(1, Qt::AccessibleTextRole).toString(),
              u"Done"_s);
     QVERIFY(!m_model->console()->plainText().contains(password));
+}
+
+// All nineteen checks, each from its own pane with the window's own dialogs.
+void SecurityWindowTest::everyCheckRunsFromTheWindow() {
+    auto *field = view()->findChild<QLineEdit *>(u"targetUserField"_s);
+    field->clear();
+    QTest::keyClicks(field, u"morgan.ellis"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(m_model->security()->targetUser(), victim);
+
+    for (const SecurityCheckInfo &info : securityCatalogue()) {
+        const SecurityCheck check = info.check;
+        select(check);
+        if (check == SecurityCheck::batch || check == SecurityCheck::batchTriage)
+            QTest::keyClicks(detail()->findChild<LinesEditor *>(u"accountsEditor"_s), u"morgan.ellis, admin"_s);
+        if (check == SecurityCheck::iocSearch)
+            QTest::keyClicks(detail()->findChild<QLineEdit *>(u"searchIndicatorField"_s), u"203.0.113.66"_s);
+        clickAction();
+        if (check == SecurityCheck::batch)
+            confirmAlert(u"Batch Remediation"_s);
+        else if (check == SecurityCheck::signOut)
+            confirmAlert(u"Force Sign-Out?"_s);
+        if (check == SecurityCheck::resetPassword || check == SecurityCheck::batch) {
+            QVERIFY(waitIdle());
+            QTRY_VERIFY2(visibleSheet(), qPrintable(info.title));
+            const QString button = check == SecurityCheck::batch ? u"doneButton"_s : u"applyButton"_s;
+            QTest::mouseClick(visibleSheet()->findChild<QPushButton *>(button), Qt::LeftButton);
+            QTRY_VERIFY(!visibleSheet());
+        }
+        QVERIFY(waitIdle());
+        QTRY_VERIFY2(!visibleFlags().isEmpty(), qPrintable(info.title));
+        QVERIFY2(!visibleFlags().constFirst().contains(u"failed"_s), qPrintable(visibleFlags().constFirst()));
+        QCOMPARE(view()->checkList()->item(check)->data(1, Qt::AccessibleTextRole).toString(), u"Done"_s);
+    }
+    // What the practice domain holds shows where it should.
+    select(SecurityCheck::iocCheck);
+    QCOMPARE(visibleFlags().constFirst().left(21), u"MATCH: 203.0.113.66 —"_s);
+    select(SecurityCheck::iocSearch);
+    QVERIFY(visibleFlags().constFirst().contains(u" Drive event(s) from 203.0.113.66 across "_s));
 }
 
 void SecurityWindowTest::quitWithAPasswordOnScreen_asksWithBothParagraphs() {

@@ -86,6 +86,9 @@ CheckList::CheckList(SecurityModel *model, QWidget *parent)
     setIndentation(0);
     setUniformRowHeights(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Scrolling by item misjudges how many rows fit when the section headers are taller, and
+    // leaves a chosen check below the visible rows.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setIconSize(QSize(18, 18));
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(titleColumn, QHeaderView::Stretch);
