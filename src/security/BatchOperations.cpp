@@ -149,7 +149,7 @@ QCoro::Task<RemediationOutcome> remediateAccounts(CheckContext context, QStringL
     } else {
         flags.prepend(SecurityFlag::ok(u"Batch remediation finished for "_s + total + u" account(s)."_s));
     }
-    context.liveConsole().log(u"Done — "_s + number(finished) + u" of "_s + total + u" account(s) remediated, "_s +
+    context.liveConsole().log(u"Done — "_s + number(finished) + u" of "_s + total + u" account(s) processed, "_s +
                                   number(withProblems) + u" with problems."_s,
                               failure || withProblems > 0 ? LogKind::warning : LogKind::success);
     outcome.result.flags = flags;

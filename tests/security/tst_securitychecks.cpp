@@ -429,7 +429,7 @@ void SecurityChecksTest::batch_everyStepPerAccountAndFailuresInProblems() {
     QVERIFY(lines.contains(u">> gam update user "_s + second + u" password ******** changepassword on"_s));
     QVERIFY(lines.contains(u"  User: robin, Signout Failed: Backend Error"_s));
     QVERIFY(lines.contains(u"  Done: "_s + second));
-    QCOMPARE(lines.constLast(), u"Done — 2 of 2 account(s) remediated, 1 with problems."_s);
+    QCOMPARE(lines.constLast(), u"Done — 2 of 2 account(s) processed, 1 with problems."_s);
     const QString everything = lines.join(u'\n') + QString::fromUtf8(readAll(m_records.auditLog));
     for (const QString &secret : {patPassword, robinPassword, u"10293847"_s})
         QVERIFY2(!everything.contains(secret), qPrintable(secret));
@@ -467,7 +467,7 @@ void SecurityChecksTest::batch_stopMidAccountKeepsRowsAndPasswords() {
     QCOMPARE(audit.size(), 2);
     QVERIFY(audit[1].endsWith(u" | "_s + second + u" | Batch remediation stopped during sign-out"_s));
     QVERIFY(log().contains(u"  Stopped by user."_s));
-    QCOMPARE(log().constLast(), u"Done — 1 of 3 account(s) remediated, 0 with problems."_s);
+    QCOMPARE(log().constLast(), u"Done — 1 of 3 account(s) processed, 0 with problems."_s);
 }
 
 void SecurityChecksTest::batch_ownerDestroyedMidRun() {

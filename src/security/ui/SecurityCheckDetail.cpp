@@ -31,6 +31,8 @@ QLabel *badge(const QString &text) {
     return label;
 }
 
+constexpr int accountLinesShown = 7;
+
 QLabel *fieldLabel(const QString &text, QWidget *field) {
     auto *label = new QLabel(text);
     QFont bold = label->font();
@@ -166,6 +168,9 @@ void SecurityCheckDetail::addAccountsEditor(QVBoxLayout *layout, const QString &
                                             void (SecurityModel::*changed)()) {
     auto *editor = new LinesEditor;
     editor->setObjectName(u"accountsEditor"_s);
+    // Room for a handful of accounts; longer lists scroll, and the result stays in view below.
+    editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    editor->setFixedHeight(editor->fontMetrics().lineSpacing() * accountLinesShown + 2 * editor->frameWidth() + 8);
     editor->setPlaceholderText(u"jane.doe\npat.lee@district.example.org"_s);
     editor->setText((m_model->*text)());
     connect(editor, &LinesEditor::textEdited, m_model, setText);
