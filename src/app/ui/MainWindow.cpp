@@ -15,6 +15,7 @@
 #include "core/DesktopServices.h"
 #include "core/PlatformTexts.h"
 #include "profiles/ProfileStore.h"
+#include "tabs/ui/DriveView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -66,7 +67,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     // Tabs appear in this order; those whose forms are not built yet stay empty.
     m_tabs->setObjectName(u"tabs"_s);
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
+    m_tabs->addTab(new DriveView(model->drive(), model->console()), Icons::icon(Icons::Symbol::externalDrive),
+                   u"Google Drive"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
