@@ -9,6 +9,8 @@
 #include "tabs/DriveScan.h"
 
 #include <QCoroFuture>
+#include <QCoroTimer>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
@@ -21,13 +23,31 @@ constexpr int userLimit = 100;
 constexpr int scanLimit = 500;
 const QString foundFields = u"id,name,mimeType,size,modifiedTime"_s;
 
-void present(Console &console, FoundFiles found, const QString &query, const QString &suffix,
-             std::optional<int> limit) {
-    console.log(u"  Found "_s + QString::number(found.cells.size()) + u" file(s)"_s +
-                    (suffix.isEmpty() ? QString() : u' ' + suffix) + u':',
-                LogKind::preview);
-    console.log(found.logLines, LogKind::preview);
-    console.setResults(foundFilesTable(std::move(found), query, limit));
+// Appends many lines a slice per event-loop turn, so the window goes on drawing and answering.
+QCoro::Task<> logInSlices(QPointer<Console> console, QString lines, LogKind kind) {
+    constexpr qsizetype sliceLines = 10000;
+    for (qsizetype from = 0; console && from <= lines.size();) {
+        qsizetype end = from;
+        for (qsizetype n = 0; n < sliceLines && end < lines.size(); ++n) {
+            end = lines.indexOf(u'\n', end + (n > 0 ? 1 : 0));
+            if (end < 0)
+                end = lines.size();
+        }
+        console->log(lines.sliced(from, end - from), kind);
+        from = end + 1;
+        if (from <= lines.size())
+            co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    }
+}
+
+QCoro::Task<> present(QPointer<Console> console, FoundFiles found, QString query, QString suffix,
+                      std::optional<int> limit) {
+    console->log(u"  Found "_s + QString::number(found.cells.size()) + u" file(s)"_s +
+                     (suffix.isEmpty() ? QString() : u' ' + suffix) + u':',
+                 LogKind::preview);
+    co_await logInSlices(console, found.logLines, LogKind::preview);
+    if (console)
+        console->setResults(foundFilesTable(std::move(found), query, limit));
 }
 
 QCoro::Task<> findByID(QPointer<Console> console, DriveRequest request, CancelToken cancel) {
@@ -86,31 +106,44 @@ QCoro::Task<> findByName(QPointer<Console> console, DriveRequest request, Cancel
         console->log(u"  No files found."_s, LogKind::warning);
         co_return;
     }
-    present(*console, describeFoundFiles(listing.rows), request.query, {}, userLimit);
+    const QString noSuffix;
+    const std::optional<int> limit = userLimit;
+    FoundFiles found = describeFoundFiles(listing);
+    co_await present(console, std::move(found), request.query, noSuffix, limit);
 }
 
 // Filters and describes a finished scan off the main thread, then shows it.
 QCoro::Task<> showScan(QPointer<Console> console, ScanResult scan, std::optional<DomainNamePattern> wildcard,
                        QString query, QString suffix, QString label, CancelToken cancel) {
-    QFuture<FoundFiles> describing = QtConcurrent::run([rows = scan.table.rows, wildcard] {
-        return describeFoundFiles(wildcard ? keepMatching(rows, *wildcard) : rows);
-    });
-    // Awaited without its value, taken below: GCC 12 released the value co_await gives twice.
-    const QFuture<void> done(describing);
-    co_await done;
-    FoundFiles found = describing.takeResult();
+    // A slice of the rows per processor.
+    const qsizetype slices = std::max(1, QThread::idealThreadCount());
+    const qsizetype sliceRows = scan.table.rows.size() / slices + 1;
+    QList<QFuture<FoundFiles>> parts;
+    for (qsizetype first = 0; first < scan.table.rows.size(); first += sliceRows)
+        parts.append(QtConcurrent::run([listing = scan.table, wildcard, first, sliceRows] {
+            return describeFoundFiles(listing, wildcard ? &*wildcard : nullptr, first, sliceRows);
+        }));
+    FoundFiles found;
+    for (QFuture<FoundFiles> &part : parts) {
+        // Awaited without its value, taken below: GCC 12 released the value co_await gives twice.
+        const QFuture<void> done(part);
+        co_await done;
+        appendFoundFiles(found, part.takeResult());
+    }
     if (!console)
         co_return;
     if (cancel.isCancelled()) {
         console->logFailure(Cancelled(), label);
         co_return;
     }
+    const std::optional<int> noLimit;
     if (found.cells.isEmpty())
         console->log(wildcard ? u"  No files matched the wildcard pattern."_s : u"  No files found."_s,
                      LogKind::warning);
     else
-        present(*console, std::move(found), query, suffix, std::nullopt);
-    logScanFailures(*console, scan.failures);
+        co_await present(console, std::move(found), query, suffix, noLimit);
+    if (console)
+        logScanFailures(*console, scan.failures);
 }
 
 QCoro::Task<> findInOU(QPointer<Console> console, DriveRequest request, CancelToken cancel) {

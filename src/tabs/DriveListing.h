@@ -17,13 +17,15 @@ struct FoundFiles {
     QList<QStringList> cells;
 };
 
-FoundFiles describeFoundFiles(const QList<CSVRow> &rows);
+// The rows first to first + count of the listing (count -1: to the end), only those
+// whose "name" matches the pattern when one is given. Parts of one listing described
+// apart and joined with appendFoundFiles give what describing it whole gives.
+FoundFiles describeFoundFiles(const CSVTable &listing, const DomainNamePattern *keep = nullptr, qsizetype first = 0,
+                              qsizetype count = -1);
+void appendFoundFiles(FoundFiles &into, FoundFiles part);
 
 // The results sheet's table of found files; `limit` is gam's maxfiles when it caps what is shown.
 ResultsTable foundFilesTable(FoundFiles found, const QString &query, std::optional<int> limit);
-
-// The rows whose "name" matches the pattern, in order.
-QList<CSVRow> keepMatching(const QList<CSVRow> &rows, const DomainNamePattern &pattern);
 
 // One file to trash or purge, acted on as its owner.
 struct DeleteTarget {

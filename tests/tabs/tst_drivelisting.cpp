@@ -19,6 +19,7 @@ private Q_SLOTS:
     void domainPattern_matchesLikeFnmatchIgnoringCase_data();
     void domainPattern_matchesLikeFnmatchIgnoringCase();
     void foundFiles_ownerColumnFollowsTheFirstRow();
+    void foundFiles_keepOnlyMatchingNames();
     void foundFiles_tableAndLogLines();
     void deleteTargets_skipIncompleteRowsAndRepeatedFiles();
     void ouPaths_trimmedUniqueInCharacterCodeOrder();
@@ -82,16 +83,25 @@ void DriveListingTest::domainPattern_matchesLikeFnmatchIgnoringCase() {
 }
 
 void DriveListingTest::foundFiles_ownerColumnFollowsTheFirstRow() {
-    const CSVTable withOwner = parseCSV(u"Owner,id,name\nu@x.org,1A,a.pdf\n"_s);
-    QVERIFY(describeFoundFiles(withOwner.rows).hasOwner);
-    // A later row's owner does not bring the column back once the first lacks it.
-    QList<CSVRow> mixed{CSVRow({u"id"_s, u"name"_s}, {u"1A"_s, u"a"_s}),
-                        CSVRow({u"owner"_s, u"id"_s, u"name"_s}, {u"u@x.org"_s, u"2B"_s, u"b"_s})};
-    const FoundFiles found = describeFoundFiles(mixed);
+    QVERIFY(describeFoundFiles(parseCSV(u"OWNER,id,name\nu@x.org,1A,a.pdf\n"_s)).hasOwner);
+    const FoundFiles found = describeFoundFiles(parseCSV(u"id,Name\n1A,a\n2B,b\n"_s));
     QVERIFY(!found.hasOwner);
     QCOMPARE(found.logLines, u"    a  (1A)\n    b  (2B)"_s);
     QCOMPARE(foundFilesTable(found, {}, std::nullopt).columns,
              (QStringList{u"File Name"_s, u"MIME Type"_s, u"Size (bytes)"_s, u"Modified Time"_s, u"File ID"_s}));
+    // An exact "name" column wins over one that differs only in case.
+    QCOMPARE(describeFoundFiles(parseCSV(u"NAME,name,id\nX,a,1A\n"_s)).cells.first().first(), u"a"_s);
+}
+
+void DriveListingTest::foundFiles_keepOnlyMatchingNames() {
+    const CSVTable listing = parseCSV(u"Owner,id,name\na@x.org,1A,63783.html\nb@x.org,1B,copy of 63783.html\n"
+                                      u"c@x.org,1C,63783.PDF\n"_s);
+    const DomainNamePattern pattern(u"63783.*"_s);
+    const FoundFiles found = describeFoundFiles(listing, &pattern);
+    QCOMPARE(found.cells.size(), 2);
+    QCOMPARE(found.logLines, u"    63783.html  (1A)  owner: a@x.org\n    63783.PDF  (1C)  owner: c@x.org"_s);
+    const DomainNamePattern zip(u"*.zip"_s);
+    QVERIFY(describeFoundFiles(listing, &zip).cells.isEmpty());
 }
 
 void DriveListingTest::foundFiles_tableAndLogLines() {
@@ -99,7 +109,7 @@ void DriveListingTest::foundFiles_tableAndLogLines() {
                                       u"a@x.org,1A,\"Plan, v2\",application/pdf,2024-05-01T17:22:33Z,1843\n"
                                       u"b@x.org,1F,,application/vnd.google-apps.folder,2024-05-02T08:00:00Z,\n"
                                       u"c@x.org,1G\n"_s);
-    const FoundFiles found = describeFoundFiles(listing.rows);
+    const FoundFiles found = describeFoundFiles(listing);
     QCOMPARE(found.logLines, u"    Plan, v2  (1A)  owner: a@x.org\n"
                              u"    (unknown)  (1F)  owner: b@x.org\n"
                              u"    (unknown)  (1G)  owner: c@x.org"_s);

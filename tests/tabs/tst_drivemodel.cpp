@@ -46,6 +46,7 @@ private Q_SLOTS:
     void scan_gamNeverWroteTheFile();
     void scan_failedUsersReportedAfterResults();
     void domainFind_wildcardKeepsOnlyMatchingNames();
+    void domainFind_largeListingLoggedInFullAndInOrder();
     void domainFind_tooBroadPatternRefusedBeforeAnyTask();
     void findByID_logsOutputAndStopsOnRunnerFailure();
     void deleteByName_listsThenActsOnEachFile();
@@ -371,6 +372,27 @@ void DriveModelTest::domainFind_wildcardKeepsOnlyMatchingNames() {
     QVERIFY(waitIdle());
     QCOMPARE(log().constLast(), u"  No files matched the wildcard pattern."_s);
     QVERIFY(!m_console->results().has_value());
+}
+
+void DriveModelTest::domainFind_largeListingLoggedInFullAndInOrder() {
+    constexpr int files = 25'001;
+    QString csv = listingHeader;
+    for (int i = 0; i < files; ++i)
+        csv += u"u%1@x.org,1F%1,63783.%1.html,text/html,2024-05-01T17:22:33Z,9\n"_s.arg(i);
+    m_gam->answerRedirectedCSV(1, csv);
+    m_model->setScope(DriveScope::domain);
+    m_model->setName(u"63783.*"_s);
+    m_model->findFiles();
+    QVERIFY(waitIdle());
+    const QStringList lines = log();
+    const qsizetype found = lines.indexOf(u"  Found 25001 file(s) across the domain:"_s);
+    QVERIFY2(found > 0, qPrintable(lines.mid(0, 10).join(u'\n')));
+    QCOMPARE(lines.size() - found - 1, files);
+    QCOMPARE(lines.at(found + 1), u"    63783.0.html  (1F0)  owner: u0@x.org"_s);
+    QCOMPARE(lines.at(found + 10001), u"    63783.10000.html  (1F10000)  owner: u10000@x.org"_s);
+    QCOMPARE(lines.constLast(), u"    63783.25000.html  (1F25000)  owner: u25000@x.org"_s);
+    QCOMPARE(m_console->results()->rows.size(), files);
+    QCOMPARE(m_console->results()->rows.at(12345).constLast(), u"1F12345"_s);
 }
 
 void DriveModelTest::domainFind_tooBroadPatternRefusedBeforeAnyTask() {
