@@ -1,5 +1,6 @@
 #include "tabs/ui/DriveView.h"
 
+#include "app/ui/Shortcuts.h"
 #include "core/Console.h"
 #include "tabs/DriveModel.h"
 #include "tabs/ui/ActionBar.h"
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -108,10 +108,7 @@ DriveView::DriveView(DriveModel *model, Console *console, QWidget *parent)
     m_find->setObjectName(u"findFilesButton"_s);
     m_delete->setObjectName(u"deleteFilesButton"_s);
 
-    auto *find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
-    find->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(find, &QShortcut::activated, m_find, &QPushButton::click);
-    m_find->setToolTip(u"Find Files (%1)"_s.arg(find->key().toString(QKeySequence::NativeText)));
+    Shortcuts::assign(m_find, Shortcuts::find);
 
     connect(m_find, &QPushButton::clicked, model, &DriveModel::findFiles);
     connect(m_delete, &QPushButton::clicked, model, &DriveModel::deleteFiles);
