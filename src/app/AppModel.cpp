@@ -4,6 +4,7 @@
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
+#include "tabs/ClassroomModel.h"
 #include "tabs/GmailModel.h"
 
 using namespace Qt::StringLiterals;
@@ -13,6 +14,7 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     , m_profiles(profiles)
     , m_console(new Console(desktop, this))
     , m_gmail(new GmailModel(m_console, this))
+    , m_classroom(new ClassroomModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
     , m_setup(new GAMSetup(m_console, this)) {}
 
@@ -34,8 +36,9 @@ void AppModel::chooseDomain(const QUuid &id) {
 }
 
 void AppModel::switchDomain(const DomainProfile &profile) {
-    // What belongs to the previous domain goes: the open results sheet now, the
-    // Security and Classroom state and Drive's OU list once those tabs exist.
+    // What belongs to the previous domain goes: the listed courses, the open results
+    // sheet, and the Security state and Drive's OU list once those tabs exist.
+    m_classroom->reset();
     m_console->setResults(std::nullopt);
 
     QString line =

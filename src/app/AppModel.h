@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+class ClassroomModel;
 class Console;
 class CustomCommandModel;
 class GmailModel;
@@ -23,6 +24,7 @@ public:
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
+    ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     GAMSetup *setup() const { return m_setup; }
 
@@ -40,10 +42,11 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Gmail, Drive, Classroom, assistant and Security
-    // models join between the console and the setup check as they are built.
+    // Created in this order; the Drive, assistant and Security models join
+    // between the console and the setup check as they are built.
     Console *m_console;
     GmailModel *m_gmail;
+    ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     GAMSetup *m_setup;
 };
