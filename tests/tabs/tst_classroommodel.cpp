@@ -71,25 +71,20 @@ private:
     bool waitIdle() const;
     void find(const QString &output = listing);
     void confirm();
+    // Lists the four courses and deletes them all; the first goes, the second's gam never ends.
+    void deleteAllUntilTheSecondHangs();
     QStringList log() const { return logLines(*m_console); }
 
-    std::unique_ptr<IsolatedSettings> m_settings;
-    std::unique_ptr<FakeGam> m_gam;
-    std::unique_ptr<ProfileStore> m_profiles;
+    std::unique_ptr<FakeGamDistrict> m_district;
+    FakeGam *m_gam = nullptr;
     FakeDesktopServices m_desktop;
     std::unique_ptr<Console> m_console;
     std::unique_ptr<ClassroomModel> m_model;
 };
 
 void ClassroomModelTest::init() {
-    m_settings = std::make_unique<IsolatedSettings>();
-    m_gam = std::make_unique<FakeGam>();
-    m_gam->install();
-    m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    m_district = std::make_unique<FakeGamDistrict>();
+    m_gam = &m_district->gam;
     m_desktop = FakeDesktopServices();
     m_console = std::make_unique<Console>(&m_desktop);
     m_model = std::make_unique<ClassroomModel>(m_console.get());
@@ -98,9 +93,7 @@ void ClassroomModelTest::init() {
 void ClassroomModelTest::cleanup() {
     m_model.reset();
     m_console.reset();
-    m_profiles.reset();
-    m_gam.reset();
-    m_settings.reset();
+    m_district.reset();
 }
 
 bool ClassroomModelTest::waitIdle() const {
@@ -123,6 +116,16 @@ void ClassroomModelTest::confirm() {
     QVERIFY(alert.isDestructive);
     m_console->setAlert(std::nullopt);
     alert.onConfirm();
+}
+
+void ClassroomModelTest::deleteAllUntilTheSecondHangs() {
+    find();
+    m_model->selectAll();
+    const int second = m_gam->runs() + 2;
+    m_gam->hang(second);
+    m_model->deleteSelected();
+    confirm();
+    QVERIFY(QTest::qWaitFor([this, second] { return m_gam->runs() == second; }, 20000));
 }
 
 void ClassroomModelTest::find_exactVectorsAndStatusFlow() {
@@ -335,12 +338,7 @@ void ClassroomModelTest::delete_vectorsOutcomesAndTable() {
 }
 
 void ClassroomModelTest::delete_stopMidLoopWritesSummary() {
-    find();
-    m_model->selectAll();
-    m_gam->hang(3);
-    m_model->deleteSelected();
-    confirm();
-    QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 3; }, 20000));
+    deleteAllUntilTheSecondHangs();
     m_console->stop();
     QVERIFY(waitIdle());
 
@@ -466,16 +464,12 @@ void ClassroomModelTest::ownerDestroyedMidRun_taskEndsQuietly() {
     QCOMPARE(log().constLast(), u"Stopping…"_s);
 
     m_model = std::make_unique<ClassroomModel>(m_console.get());
-    find();
-    m_model->selectAll();
-    m_gam->hang(3);
-    m_model->deleteSelected();
-    confirm();
-    QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 3; }, 20000));
+    deleteAllUntilTheSecondHangs();
+    const int runs = m_gam->runs();
     m_model.reset();
     m_console->stop();
     QVERIFY(waitIdle());
-    QCOMPARE(m_gam->runs(), 3);
+    QCOMPARE(m_gam->runs(), runs);
     QCOMPARE(log().constLast(), u"Stopping…"_s);
 }
 

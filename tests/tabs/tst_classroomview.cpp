@@ -54,9 +54,8 @@ private:
     bool waitIdle() const;
     void findListing();
 
-    std::unique_ptr<IsolatedSettings> m_settings;
-    std::unique_ptr<FakeGam> m_gam;
-    std::unique_ptr<ProfileStore> m_profiles;
+    std::unique_ptr<FakeGamDistrict> m_district;
+    FakeGam *m_gam = nullptr;
     FakeDesktopServices m_desktop;
     std::unique_ptr<Console> m_console;
     std::unique_ptr<ClassroomModel> m_model;
@@ -64,14 +63,8 @@ private:
 };
 
 void ClassroomViewTest::init() {
-    m_settings = std::make_unique<IsolatedSettings>();
-    m_gam = std::make_unique<FakeGam>();
-    m_gam->install();
-    m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    m_district = std::make_unique<FakeGamDistrict>();
+    m_gam = &m_district->gam;
     m_console = std::make_unique<Console>(&m_desktop);
     m_model = std::make_unique<ClassroomModel>(m_console.get());
     m_view = std::make_unique<ClassroomView>(m_model.get(), m_console.get());
@@ -85,9 +78,7 @@ void ClassroomViewTest::cleanup() {
     m_view.reset();
     m_model.reset();
     m_console.reset();
-    m_profiles.reset();
-    m_gam.reset();
-    m_settings.reset();
+    m_district.reset();
 }
 
 QPushButton *ClassroomViewTest::button(const QString &text) const {
