@@ -11,6 +11,7 @@ class GmailModel;
 class DesktopServices;
 class GAMSetup;
 class ProfileStore;
+class SecurityModel;
 struct DomainProfile;
 
 // The application's long-lived objects: the one console, the tab models and
@@ -26,6 +27,7 @@ public:
     GmailModel *gmail() const { return m_gmail; }
     ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
+    SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
 
     // The start-up check; runs beside the console's task, never as it.
@@ -42,11 +44,12 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive, assistant and Security models join
+    // Created in this order; the Drive and assistant models join
     // between the console and the setup check as they are built.
     Console *m_console;
     GmailModel *m_gmail;
     ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
+    SecurityModel *m_security;
     GAMSetup *m_setup;
 };
