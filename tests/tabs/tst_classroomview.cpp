@@ -43,6 +43,7 @@ private Q_SLOTS:
 
     void form_typingAndPickingReachTheModelAndBack();
     void returnInTheFormFinds_onlyWhenTheButtonCould();
+    void tabOrder_followsTheScreen();
     void table_showsCoursesAndSharesTheSelection();
     void deleteSelected_enabledOnlyWithSelectionAndWhenIdle();
     void deleteFromTheTableWithTheWindowsConfirmation();
@@ -159,6 +160,24 @@ void ClassroomViewTest::returnInTheFormFinds_onlyWhenTheButtonCould() {
     QVERIFY(waitIdle());
     QCOMPARE(m_gam->runs(), 3);
     QCOMPARE(child<QLabel>(u"statusText"_s)->text(), u"Search stopped."_s);
+}
+
+void ClassroomViewTest::tabOrder_followsTheScreen() {
+    findListing();
+    m_model->selectAll();
+    child<QLineEdit>(u"teacherField"_s)->setFocus();
+    QStringList order;
+    for (int i = 0; i < 12; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        const auto *button = qobject_cast<QAbstractButton *>(focus);
+        order.append(button ? button->text() : focus->objectName());
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(order, (QStringList{u"teacherField"_s, u"courseNameField"_s, u"All"_s, u"Clear Fields"_s,
+                                 u"Find Classrooms"_s, u"courseTable"_s, u"Export .csv"_s, u"Export .txt"_s,
+                                 u"Select All"_s, u"Deselect All"_s, u"Delete Selected"_s, u"teacherField"_s}));
+    // Passing through the table leaves its selection alone.
+    QCOMPARE(m_model->selection().size(), 4);
 }
 
 void ClassroomViewTest::table_showsCoursesAndSharesTheSelection() {

@@ -76,42 +76,13 @@ ClassroomView::ClassroomView(ClassroomModel *model, Console *console, QWidget *p
     statusRow->setContentsMargins(20, 0, 20, 0);
     statusRow->addWidget(m_status);
 
-    m_table->setObjectName(u"courseTable"_s);
-    m_table->setAccessibleName(u"Courses"_s);
-    m_table->setModel(model->courseTable());
-    QItemSelectionModel *ownSelection = m_table->selectionModel();
-    m_table->setSelectionModel(model->courseSelection());
-    delete ownSelection;
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setAlternatingRowColors(true);
-    m_table->setWordWrap(false);
-    m_table->setCornerButtonEnabled(false);
-    m_table->verticalHeader()->hide();
-    // Fixed row heights keep tens of thousands of rows cheap to lay out.
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    QHeaderView *header = m_table->horizontalHeader();
-    header->setHighlightSections(false);
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionResizeMode(CourseTableModel::nameColumn, QHeaderView::Stretch);
-    const int em = fontMetrics().horizontalAdvance(u'M');
-    header->resizeSection(CourseTableModel::idColumn, 11 * em);
-    header->resizeSection(CourseTableModel::ownerColumn, 20 * em);
-    header->resizeSection(CourseTableModel::stateColumn, 9 * em);
-    connect(model->courseTable(), &QAbstractItemModel::modelReset, this, &ClassroomView::fitColumnsToCourses);
-    auto *tableRow = new QHBoxLayout;
-    tableRow->setContentsMargins(20, 0, 20, 0);
-    tableRow->addWidget(m_table);
-
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 12, 0, 0);
     layout->setSpacing(8);
     layout->addWidget(form);
     layout->addWidget(actions);
     layout->addLayout(statusRow);
-    layout->addLayout(tableRow, 1);
+    layout->addLayout(buildTable(), 1);
     layout->addWidget(buildTableButtons());
 
     connect(model, &ClassroomModel::fieldsChanged, this, &ClassroomView::refreshFields);
@@ -164,6 +135,40 @@ QWidget *ClassroomView::buildForm() {
             m_model->setState(static_cast<CourseStateFilter>(id));
     });
     return form;
+}
+
+QLayout *ClassroomView::buildTable() {
+    m_table->setObjectName(u"courseTable"_s);
+    m_table->setAccessibleName(u"Courses"_s);
+    m_table->setModel(m_model->courseTable());
+    QItemSelectionModel *ownSelection = m_table->selectionModel();
+    m_table->setSelectionModel(m_model->courseSelection());
+    delete ownSelection;
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setCornerButtonEnabled(false);
+    // Tab leaves the table instead of moving the current cell (and with it the selection).
+    m_table->setTabKeyNavigation(false);
+    m_table->verticalHeader()->hide();
+    // Fixed row heights keep tens of thousands of rows cheap to lay out.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(CourseTableModel::nameColumn, QHeaderView::Stretch);
+    const int em = fontMetrics().horizontalAdvance(u'M');
+    header->resizeSection(CourseTableModel::idColumn, 11 * em);
+    header->resizeSection(CourseTableModel::ownerColumn, 20 * em);
+    header->resizeSection(CourseTableModel::stateColumn, 9 * em);
+    connect(m_model->courseTable(), &QAbstractItemModel::modelReset, this, &ClassroomView::fitColumnsToCourses);
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(20, 0, 20, 0);
+    row->addWidget(m_table);
+    return row;
 }
 
 QWidget *ClassroomView::buildTableButtons() {

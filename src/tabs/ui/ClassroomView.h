@@ -6,6 +6,7 @@ class ClassroomModel;
 class Console;
 class HintText;
 class QButtonGroup;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -21,6 +22,7 @@ public:
 
 private:
     QWidget *buildForm();
+    QLayout *buildTable();
     QWidget *buildTableButtons();
     void fitColumnsToCourses();
     void refreshFields();
