@@ -1,7 +1,5 @@
-#include "FakeDesktopServices.h"
 #include "TestSupport.h"
 
-#include "core/CSV.h"
 #include "core/CommandLine.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
@@ -35,7 +33,6 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     void find_listsEveryCourseWithAwkwardNamesAndOrphans();
-    void export_roundTripsThroughTheCSVReader();
     void delete_activeAndArchivedGoneAFailureStaysSelected();
     void delete_stoppedMidLoopWritesTheSummary();
 
@@ -50,7 +47,6 @@ private:
     QTemporaryDir m_district;
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<ProfileStore> m_profiles;
-    FakeDesktopServices m_desktop;
     std::unique_ptr<Console> m_console;
     std::unique_ptr<ClassroomModel> m_model;
 };
@@ -64,7 +60,7 @@ void ClassroomPracticeTest::initTestCase() {
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_profiles = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_profiles, m_district.path(), u"example.org"_s);
-    m_console = std::make_unique<Console>(&m_desktop);
+    m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<ClassroomModel>(m_console.get());
 }
 
@@ -132,35 +128,6 @@ void ClassroomPracticeTest::find_listsEveryCourseWithAwkwardNamesAndOrphans() {
     QCOMPARE(m_model->courses().size(), 1);
     QCOMPARE(m_model->courses().first().name, roboticsName);
     m_model->clearFields();
-}
-
-void ClassroomPracticeTest::export_roundTripsThroughTheCSVReader() {
-    find();
-    QTemporaryDir dir;
-    m_desktop.nextSavePath = dir.filePath(u"classrooms.csv"_s);
-    awaitTask(m_model->exportCourses(ExportFormat::csv));
-    QFile file(*m_desktop.nextSavePath);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const CSVTable table = parseCSV(QString::fromUtf8(file.readAll()));
-    QCOMPARE(table.rows.size(), m_model->courses().size());
-    for (qsizetype i = 0; i < table.rows.size(); ++i) {
-        const CSVRow &row = table.rows.at(i);
-        const Course &course = m_model->courses().at(i);
-        QCOMPARE(row.value(u"Course ID"_s), course.id);
-        QCOMPARE(row.value(u"Course Name"_s), course.name);
-        QCOMPARE(row.value(u"Owner Email"_s), course.owner);
-        QCOMPARE(row.value(u"State"_s), course.state);
-    }
-
-    m_desktop.nextSavePath = dir.filePath(u"classrooms.txt"_s);
-    awaitTask(m_model->exportCourses(ExportFormat::plainText));
-    QFile text(*m_desktop.nextSavePath);
-    QVERIFY(text.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(text.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), m_model->courses().size() + 2);
-    QVERIFY(lines.first().startsWith(u"Course ID  "_s));
-    const Course *robotics = named(roboticsName);
-    QVERIFY(lines.indexOf(QRegularExpression(robotics->id + u"  Robotics Club After School .*"_s)) > 1);
 }
 
 void ClassroomPracticeTest::delete_activeAndArchivedGoneAFailureStaysSelected() {

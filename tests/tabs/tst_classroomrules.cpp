@@ -1,6 +1,5 @@
 #include "core/CSV.h"
 #include "tabs/Course.h"
-#include "tabs/CourseStateFilter.h"
 #include "tabs/CourseTableModel.h"
 #include "tabs/InlineText.h"
 
@@ -9,8 +8,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(CourseStateFilter)
 
 namespace {
 
@@ -24,14 +21,11 @@ Course course(const QString &id, const QString &state = u"ACTIVE"_s) {
 
 } // namespace
 
-// The Classroom tab's rules without gam: state words, argument vectors, reading
-// gam's rows, names placed inside our own lines, and the course table.
+// The Classroom tab's rules without gam: delete vectors, reading gam's rows,
+// names placed inside our own lines, and the course table.
 class ClassroomRulesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void stateFilters_labelsAndWordsInPickerOrder();
-    void findArguments_data();
-    void findArguments();
     void deleteArguments_archiveOnlyActiveCourses_data();
     void deleteArguments_archiveOnlyActiveCourses();
     void fromRow_ownerAndStateFallbacks();
@@ -40,41 +34,6 @@ private Q_SLOTS:
     void table_columnsAndDisplay();
     void table_removeCourse_dropsEveryRowOfItAndKeepsOtherSelections();
 };
-
-void ClassroomRulesTest::stateFilters_labelsAndWordsInPickerOrder() {
-    QStringList labels;
-    QStringList words;
-    for (const CourseStateFilter state : courseStateFilters()) {
-        labels.append(courseStateLabel(state));
-        words.append(courseStateWord(state).value_or(u"-"_s));
-    }
-    QCOMPARE(labels, (QStringList{u"All"_s, u"Active"_s, u"Archived"_s, u"Provisioned"_s}));
-    QCOMPARE(words, (QStringList{u"-"_s, u"ACTIVE"_s, u"ARCHIVED"_s, u"PROVISIONED"_s}));
-}
-
-void ClassroomRulesTest::findArguments_data() {
-    QTest::addColumn<QString>("teacher");
-    QTest::addColumn<CourseStateFilter>("state");
-    QTest::addColumn<QStringList>("expected");
-    const QString fields = u"id,name,owneremail,coursestate"_s;
-    QTest::newRow("everything") << QString() << CourseStateFilter::all
-                                << QStringList{u"print"_s, u"courses"_s, u"fields"_s, fields};
-    QTest::newRow("teacher") << u"t@example.org"_s << CourseStateFilter::all
-                             << QStringList{u"print"_s,         u"courses"_s, u"teacher"_s,
-                                            u"t@example.org"_s, u"fields"_s,  fields};
-    QTest::newRow("state") << QString() << CourseStateFilter::provisioned
-                           << QStringList{u"print"_s, u"courses"_s, u"states"_s, u"PROVISIONED"_s, u"fields"_s, fields};
-    QTest::newRow("both") << u"t@example.org"_s << CourseStateFilter::archived
-                          << QStringList{u"print"_s,  u"courses"_s,  u"teacher"_s, u"t@example.org"_s,
-                                         u"states"_s, u"ARCHIVED"_s, u"fields"_s,  fields};
-}
-
-void ClassroomRulesTest::findArguments() {
-    QFETCH(QString, teacher);
-    QFETCH(CourseStateFilter, state);
-    QFETCH(QStringList, expected);
-    QCOMPARE(findCoursesArguments(teacher, state), expected);
-}
 
 void ClassroomRulesTest::deleteArguments_archiveOnlyActiveCourses_data() {
     QTest::addColumn<QString>("state");
