@@ -10,6 +10,15 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Menus and buttons read "&" as a mnemonic marker; a name like "Smith & Jones" keeps its "&".
+QString shownAsText(QString name) {
+    return name.replace(u'&', u"&&"_s);
+}
+
+} // namespace
+
 DomainSwitcher::DomainSwitcher(AppModel *model, QWidget *parent)
     : QToolButton(parent)
     , m_model(model)
@@ -38,7 +47,7 @@ void DomainSwitcher::rebuildMenu() {
     auto *group = new QActionGroup(m_menu);
     const QUuid activeID = m_model->profiles()->activeID();
     for (const DomainProfile &profile : m_model->profiles()->profiles()) {
-        QAction *action = m_menu->addAction(profile.displayName());
+        QAction *action = m_menu->addAction(shownAsText(profile.displayName()));
         action->setCheckable(true);
         action->setChecked(profile.id == activeID);
         group->addAction(action);
@@ -56,7 +65,7 @@ void DomainSwitcher::rebuildMenu() {
 
 void DomainSwitcher::refreshLabel() {
     const QString name = m_model->profiles()->activeProfile().displayName();
-    setText(name);
+    setText(shownAsText(name));
     setAccessibleName(u"Domain: "_s + name);
 }
 

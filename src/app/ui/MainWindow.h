@@ -1,6 +1,9 @@
 #pragma once
 
+#include "profiles/ui/SettingsWindow.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
 class AppModel;
 class DesktopServices;
@@ -19,8 +22,10 @@ public:
 
     void showStartupNotice();
     void showAbout();
-    // Settings… and Manage Domains… stay disabled until a Settings window is there to open.
-    void setSettingsAvailable(bool available);
+    // Opens the Settings window on tab (raising it when it is already open).
+    void showSettings(SettingsTab tab);
+    // The Settings window, when it is open.
+    SettingsWindow *settingsWindow() const { return m_settingsWindow; }
 
     QTabWidget *tabs() const { return m_tabs; }
     QSplitter *splitter() const { return m_splitter; }
@@ -43,5 +48,6 @@ private:
     QSplitter *m_splitter;
     QAction *m_settings;
     QAction *m_manageDomains;
+    QPointer<SettingsWindow> m_settingsWindow;
     bool m_quitConfirmed = false;
 };
