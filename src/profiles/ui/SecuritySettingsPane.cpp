@@ -63,5 +63,6 @@ void SecuritySettingsPane::refresh() {
     m_iocFile->setForegroundRole(usesDefault ? QPalette::PlaceholderText : QPalette::WindowText);
     m_default->setEnabled(!usesDefault);
     const QSignalBlocker blocker(m_passwordMode);
-    m_passwordMode->setCurrentIndex(m_passwordMode->findData(SecuritySettings::passwordLogMode()));
+    // An unknown stored mode works as "none" in the Security tab, so it shows as that.
+    m_passwordMode->setCurrentIndex(qMax(0, m_passwordMode->findData(SecuritySettings::passwordLogMode())));
 }
