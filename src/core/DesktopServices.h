@@ -30,6 +30,8 @@ public:
     virtual bool openPath(const QString &path) = 0;
     virtual bool revealInFileManager(const QString &path) = 0;
     virtual void copyToClipboard(const QString &text) = 0;
+    // A password: marked so clipboard managers keep it out of their history.
+    virtual void copySecretToClipboard(const QString &text) { copyToClipboard(text); }
     // Runs an executable script in the user's terminal emulator, in a window the user can type into.
     virtual bool openInTerminal(const QString &scriptPath) = 0;
 };

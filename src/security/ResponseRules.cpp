@@ -180,8 +180,10 @@ CheckResult calendarResult(const QString &user, const QString &output) {
                          std::nullopt};
         for (const CalendarShare &share : shares) {
             table.rows.append({share.calendarID, share.aclID, share.role, share.sharedWith});
+            // A "default" (public) entry has no address; its ACL ID says what it is.
             if (listed.size() < sharesListed)
-                listed.append(share.sharedWith + u" ("_s + share.role + u')');
+                listed.append((share.sharedWith.isEmpty() ? share.aclID : share.sharedWith) + u" ("_s + share.role +
+                              u')');
             plan.steps.append({u"user"_s, user, u"delete"_s, u"calendaracl"_s, share.calendarID, share.aclID});
         }
         plan.confirmMessage =

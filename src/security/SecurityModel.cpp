@@ -26,6 +26,10 @@ SecurityModel::SecurityModel(Console *console, QObject *parent)
 
 // ---- State ----
 
+Console *SecurityModel::console() const {
+    return m_console;
+}
+
 void SecurityModel::setSelection(std::optional<SecurityCheck> selection) {
     if (m_selection == selection)
         return;

@@ -27,7 +27,7 @@ public:
 
     explicit SecurityModel(Console *console, QObject *parent = nullptr);
 
-    Console *console() const { return m_console; }
+    Console *console() const;
 
     std::optional<SecurityCheck> selection() const { return m_selection; }
     void setSelection(std::optional<SecurityCheck> selection);

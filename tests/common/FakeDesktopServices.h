@@ -23,6 +23,7 @@ public:
     QStringList folderPrompts;   // "title|startFolder"
     QStringList locationPrompts; // "title|startPath"
     QStringList openedScripts;
+    QStringList revealedPaths;
     bool terminalWorks = true;
     // When set, runs each opened script (see ScriptedTerminal) and says whether it started.
     std::function<bool(const QString &scriptPath)> terminal;
@@ -54,7 +55,10 @@ public:
         return true;
     }
     bool openPath(const QString &) override { return true; }
-    bool revealInFileManager(const QString &) override { return true; }
+    bool revealInFileManager(const QString &path) override {
+        revealedPaths.append(path);
+        return true;
+    }
     void copyToClipboard(const QString &text) override { clipboard = text; }
     bool openInTerminal(const QString &scriptPath) override {
         openedScripts.append(scriptPath);

@@ -186,6 +186,8 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     QCOMPARE(calendar->plan->steps,
              (QList<QStringList>{{u"user"_s, victim, u"delete"_s, u"calendaracl"_s, victim, u"user:"_s + exfil},
                                  {u"user"_s, victim, u"delete"_s, u"calendaracl"_s, victim, u"default"_s}}));
+    // The public entry has no address; the confirmation names it by its ACL.
+    QVERIFY(calendar->plan->confirmMessage.endsWith(u"?\n\n"_s + exfil + u" (reader)\ndefault (reader)"_s));
     removeWithPlan(SecurityCheck::calendar);
     calendar = scan(SecurityCheck::calendar);
     QCOMPARE(flagTexts(calendar),
