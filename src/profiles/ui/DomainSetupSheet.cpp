@@ -108,7 +108,7 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     m_cfgFolder->setAccessibleName(u"gam.cfg Folder"_s);
     connect(m_cfgFolder, &QLineEdit::textChanged, m_setup, &NewDomainSetup::setCfgFolder);
     auto *chooseCfg = button(u"Choose…"_s, u"chooseCfgFolderButton"_s);
-    chooseCfg->setAccessibleName(u"Choose gam.cfg Folder"_s);
+    chooseCfg->setAccessibleDescription(u"Choose the folder that contains gam.cfg"_s);
     m_cfgRow->addWidget(m_cfgFolder);
     m_cfgRow->addWidget(chooseCfg);
     form->addRow(u"gam.cfg Folder"_s, m_cfgRow);
@@ -124,7 +124,7 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     m_configDir->setAccessibleName(u"Config Folder"_s);
     connect(m_configDir, &QLineEdit::textChanged, m_setup, &NewDomainSetup::setConfigDir);
     auto *chooseConfig = button(u"Choose…"_s, u"chooseConfigDirButton"_s);
-    chooseConfig->setAccessibleName(u"Choose Config Folder"_s);
+    chooseConfig->setAccessibleDescription(u"Choose the config folder"_s);
     m_configRow->addWidget(m_configDir);
     m_configRow->addWidget(chooseConfig);
     form->addRow(u"Config Folder"_s, m_configRow);

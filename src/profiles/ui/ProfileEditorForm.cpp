@@ -31,6 +31,7 @@ QPushButton *chooseButton(const QString &objectName, const QString &field) {
     auto *button = new QPushButton(u"Choose…"_s);
     button->setObjectName(objectName);
     button->setToolTip(u"Choose the "_s + field.toLower());
+    button->setAccessibleDescription(button->toolTip());
     return button;
 }
 
@@ -62,12 +63,13 @@ ProfileEditorForm::ProfileEditorForm(ProfileEditor *editor, QWidget *parent)
     auto *pane = new QVBoxLayout(m_content);
     pane->setContentsMargins(0, 0, 0, 0);
 
-    QFormLayout *identity = SettingsForm::addGroup(
-        pane, QString(), u"The primary domain is added to usernames typed without @ in the Security tab."_s);
+    const QString domainCaption = u"The primary domain is added to usernames typed without @ in the Security tab."_s;
+    QFormLayout *identity = SettingsForm::addGroup(pane, QString(), domainCaption);
     m_name = addField(u"nameField"_s, u"e.g. District A"_s, &ProfileEditor::setName);
     identity->addRow(u"Name"_s, m_name);
     m_domain = addField(u"domainField"_s, u"school.example.org"_s, &ProfileEditor::setDomain);
     identity->addRow(u"Primary Domain"_s, m_domain);
+    m_domain->setAccessibleDescription(domainCaption);
 
     QFormLayout *gam = SettingsForm::addGroup(
         pane, u"GAM Configuration"_s,
@@ -85,6 +87,7 @@ ProfileEditorForm::ProfileEditorForm(ProfileEditor *editor, QWidget *parent)
 
     m_detect->setObjectName(u"detectButton"_s);
     m_detect->setToolTip(u"Reads GAMCFGDIR from your login shell's profile."_s);
+    m_detect->setAccessibleDescription(m_detect->toolTip());
     m_detectSpinner->setVisible(false);
     auto *detectRow = new QHBoxLayout;
     detectRow->addWidget(m_detect);
@@ -97,6 +100,7 @@ ProfileEditorForm::ProfileEditorForm(ProfileEditor *editor, QWidget *parent)
 
     m_test->setObjectName(u"testButton"_s);
     m_test->setToolTip(u"Runs gam info domain with these settings."_s);
+    m_test->setAccessibleDescription(m_test->toolTip());
     m_testSpinner->setVisible(false);
     auto *testRow = new QHBoxLayout;
     testRow->addWidget(m_test);
