@@ -28,6 +28,10 @@ public:
     SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
 
+    // A practice window runs on simulated districts with settings of its own; set before the window is built.
+    bool isPractice() const { return m_practice; }
+    void setPractice(bool practice) { m_practice = practice; }
+
     // The start-up check; runs beside the console's task, never as it.
     void startCheck();
 
@@ -49,4 +53,5 @@ private:
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
+    bool m_practice = false;
 };

@@ -26,6 +26,8 @@ public:
     void showSettings(SettingsTab tab);
     // The Settings window, when it is open.
     SettingsWindow *settingsWindow() const { return m_settingsWindow; }
+    // Explains the practice domain and offers to start it in a window of its own.
+    void explainPractice();
 
     QTabWidget *tabs() const { return m_tabs; }
     QSplitter *splitter() const { return m_splitter; }
@@ -33,6 +35,7 @@ public:
 Q_SIGNALS:
     void settingsRequested();
     void manageDomainsRequested();
+    void practiceRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
