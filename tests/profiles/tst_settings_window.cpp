@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -118,6 +119,8 @@ private Q_SLOTS:
         m_window->showTab(SettingsTab::security);
         QCOMPARE(tabs->currentIndex(), 2);
         QCOMPARE(m_window->currentTab(), SettingsTab::security);
+        QTest::mouseClick(child<QPushButton>(u"closeSettingsButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!m_window);
     }
 
     void gamPane_chooseAndAutodetect() {
@@ -156,11 +159,12 @@ private Q_SLOTS:
         openOn(SettingsTab::security);
         auto *file = child<ElidedLabel>(u"iocFile"_s);
         auto *defaultButton = child<QPushButton>(u"defaultIOCFileButton"_s);
-        auto *mode = child<QComboBox>(u"passwordLogMode"_s);
+        auto *none = child<QRadioButton>(u"passwordLogMode-none"_s);
         QCOMPARE(file->fullText(), QDir::homePath() + u"/known_iocs.txt"_s);
         QVERIFY(!defaultButton->isEnabled());
-        QCOMPARE(mode->currentText(), u"Screen only (recommended)"_s);
-        QCOMPARE(mode->count(), 3);
+        QVERIFY(none->isChecked());
+        QCOMPARE(none->text(), u"Screen only (recommended)"_s);
+        QCOMPARE(child<QRadioButton>(u"passwordLogMode-local"_s)->text(), u"Also save locally (owner-only file)"_s);
 
         m_desktop->nextFileLocation = m_dir->filePath(u"shared/iocs.txt"_s);
         QTest::mouseClick(child<QPushButton>(u"chooseIOCFileButton"_s), Qt::LeftButton);
@@ -171,7 +175,8 @@ private Q_SLOTS:
         QCOMPARE(file->fullText(), m_dir->filePath(u"shared/iocs.txt"_s));
         QVERIFY(defaultButton->isEnabled());
 
-        mode->setCurrentIndex(2);
+        auto *drive = child<QRadioButton>(u"passwordLogMode-drive"_s);
+        QTest::mouseClick(drive, Qt::LeftButton, {}, QPoint(8, drive->height() / 2));
         QCOMPARE(QSettings().value(u"security.passwordLogMode"_s).toString(), u"drive"_s);
         QTest::mouseClick(defaultButton, Qt::LeftButton);
         QCOMPARE(QSettings().value(u"security.iocFile"_s).toString(), QString());
@@ -179,7 +184,15 @@ private Q_SLOTS:
         // A new window shows what was stored.
         delete m_window;
         openOn(SettingsTab::security);
-        QCOMPARE(child<QComboBox>(u"passwordLogMode"_s)->currentText(), u"Save and upload to Shared Drive"_s);
+        QVERIFY(child<QRadioButton>(u"passwordLogMode-drive"_s)->isChecked());
+        QVERIFY(!child<QRadioButton>(u"passwordLogMode-none"_s)->isChecked());
+
+        // A mode this version does not know reads as the Security tab reads it: screen only.
+        delete m_window;
+        QSettings().setValue(u"security.passwordLogMode"_s, u"email"_s);
+        openOn(SettingsTab::security);
+        QVERIFY(child<QRadioButton>(u"passwordLogMode-none"_s)->isChecked());
+        QCOMPARE(QSettings().value(u"security.passwordLogMode"_s).toString(), u"email"_s);
     }
 
     void assistantPane_withoutAKeyring_saysWhyAndStaysUsable() {
@@ -351,8 +364,8 @@ private Q_SLOTS:
                                                                         u"uploadUserField"_s,
                                                                         u"folderIDField"_s};
         QTest::newRow("Security Tool") << SettingsTab::security
-                                       << QStringList{u"chooseIOCFileButton"_s, u"passwordLogMode"_s};
-        QTest::newRow("Assistant") << SettingsTab::assistant << QStringList{u"apiKeyField"_s};
+                                       << QStringList{u"chooseIOCFileButton"_s, u"passwordLogMode-none"_s};
+        QTest::newRow("Assistant") << SettingsTab::assistant << QStringList{u"apiKeyField"_s, u"closeSettingsButton"_s};
     }
 
     void everyControl_isReachableByTab() {

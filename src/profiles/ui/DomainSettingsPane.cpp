@@ -91,6 +91,8 @@ DomainSettingsPane::DomainSettingsPane(DomainSettings *model, QWidget *parent)
     side->addLayout(buttons);
 
     m_editorArea->setWidgetResizable(true);
+    // The form's fields take focus, not the area around them.
+    m_editorArea->setFocusPolicy(Qt::NoFocus);
     m_editorArea->setFrameShape(QFrame::NoFrame);
     m_detail->addWidget(emptyState());
     m_detail->addWidget(m_editorArea);

@@ -6,6 +6,7 @@
 #include "profiles/ui/StatusLabel.h"
 #include "tabs/ui/HintText.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -83,6 +84,7 @@ ProfileEditorForm::ProfileEditorForm(ProfileEditor *editor, QWidget *parent)
     gam->addRow(u"Status"_s, m_folderStatus);
     m_section->setObjectName(u"sectionPicker"_s);
     m_section->setAccessibleName(u"Section"_s);
+    m_section->view()->setAccessibleName(u"Section"_s);
     gam->addRow(u"Section"_s, m_section);
 
     m_detect->setObjectName(u"detectButton"_s);

@@ -5,9 +5,10 @@
 #include "profiles/ui/SettingsForm.h"
 #include "tabs/ui/HintText.h"
 
-#include <QComboBox>
+#include <QButtonGroup>
 #include <QFormLayout>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -18,7 +19,7 @@ SecuritySettingsPane::SecuritySettingsPane(SecuritySettings *settings, QWidget *
     , m_settings(settings)
     , m_iocFile(new ElidedLabel)
     , m_default(new QPushButton(u"Default"_s))
-    , m_passwordMode(new QComboBox) {
+    , m_passwordMode(new QButtonGroup(this)) {
     auto *pane = new QVBoxLayout(this);
     QFormLayout *shared = SettingsForm::addGroup(
         pane, u"Shared by All Domains"_s,
@@ -35,11 +36,16 @@ SecuritySettingsPane::SecuritySettingsPane(SecuritySettings *settings, QWidget *
         u"Batch remediation shows new temporary passwords once. \"Save locally\" writes an owner-only CSV to the "
         u"domain's evidence folder; \"Upload\" sends it to the domain's Shared Drive and deletes the local copy. If "
         u"you save them, restrict the folder to IT."_s);
-    m_passwordMode->setObjectName(u"passwordLogMode"_s);
-    m_passwordMode->setAccessibleName(u"Batch Passwords"_s);
-    for (const SecuritySettings::PasswordLogChoice &choice : SecuritySettings::passwordLogChoices())
-        m_passwordMode->addItem(choice.label, choice.value);
-    passwords->addRow(u"Batch Passwords"_s, m_passwordMode);
+    // Three choices, all in sight: radio buttons read better than a pop-up, to people and screen readers.
+    auto *modes = new QVBoxLayout;
+    const QList<SecuritySettings::PasswordLogChoice> choices = SecuritySettings::passwordLogChoices();
+    for (qsizetype index = 0; index < choices.size(); ++index) {
+        auto *option = new QRadioButton(choices.at(index).label);
+        option->setObjectName(u"passwordLogMode-"_s + choices.at(index).value);
+        m_passwordMode->addButton(option, int(index));
+        modes->addWidget(option);
+    }
+    passwords->addRow(u"Batch Passwords"_s, modes);
 
     pane->addWidget(new HintText(
         u"Each domain's primary domain, evidence folder, audit log and Shared Drive upload are set on the Domains "
@@ -48,9 +54,9 @@ SecuritySettingsPane::SecuritySettingsPane(SecuritySettings *settings, QWidget *
 
     connect(choose, &QPushButton::clicked, this, [this] { m_settings->chooseIOCFile(); });
     connect(m_default, &QPushButton::clicked, m_settings, &SecuritySettings::useDefaultIOCFile);
-    connect(m_passwordMode, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            m_settings->setPasswordLogMode(m_passwordMode->itemData(index).toString());
+    connect(m_passwordMode, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
+        if (checked)
+            m_settings->setPasswordLogMode(SecuritySettings::passwordLogChoices().at(index).value);
     });
     connect(m_settings, &SecuritySettings::changed, this, &SecuritySettingsPane::refresh);
     refresh();
@@ -62,7 +68,11 @@ void SecuritySettingsPane::refresh() {
     m_iocFile->setAccessibleDescription(SecuritySettings::iocFilePath());
     m_iocFile->setForegroundRole(usesDefault ? QPalette::PlaceholderText : QPalette::WindowText);
     m_default->setEnabled(!usesDefault);
-    const QSignalBlocker blocker(m_passwordMode);
     // An unknown stored mode works as "none" in the Security tab, so it shows as that.
-    m_passwordMode->setCurrentIndex(qMax(0, m_passwordMode->findData(SecuritySettings::passwordLogMode())));
+    const QList<SecuritySettings::PasswordLogChoice> choices = SecuritySettings::passwordLogChoices();
+    const auto stored = std::find_if(choices.cbegin(), choices.cend(), [](const auto &choice) {
+        return choice.value == SecuritySettings::passwordLogMode();
+    });
+    const QSignalBlocker blocker(m_passwordMode);
+    m_passwordMode->button(stored == choices.cend() ? 0 : int(stored - choices.cbegin()))->setChecked(true);
 }

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 class ElidedLabel;
-class QComboBox;
+class QButtonGroup;
 class QPushButton;
 class SecuritySettings;
 
@@ -20,5 +20,5 @@ private:
     SecuritySettings *m_settings;
     ElidedLabel *m_iocFile;
     QPushButton *m_default;
-    QComboBox *m_passwordMode;
+    QButtonGroup *m_passwordMode;
 };

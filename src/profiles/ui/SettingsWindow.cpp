@@ -11,7 +11,9 @@
 #include "profiles/ui/GAMSettingsPane.h"
 #include "profiles/ui/SecuritySettingsPane.h"
 
+#include <QDialogButtonBox>
 #include <QKeySequence>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -48,6 +50,11 @@ SettingsWindow::SettingsWindow(ProfileStore *profiles, Console *console, QWidget
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->button(QDialogButtonBox::Close)->setObjectName(u"closeSettingsButton"_s);
+    buttons->button(QDialogButtonBox::Close)->setToolTip(u"Close (Esc)"_s);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    layout->addWidget(buttons);
     connect(m_tabs, &QTabWidget::currentChanged, this, &SettingsWindow::fitToTab);
     fitToTab();
 
