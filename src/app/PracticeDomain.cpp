@@ -50,8 +50,10 @@ PracticeDomain::PracticeDomain(QString gam, const QString &cacheFolder)
     , m_dir(cacheFolder + u'/' + folderPrefix + u"XXXXXX"_s) {
     if (!m_dir.isValid())
         throw Error(u"Couldn't create a practice folder in "_s + cacheFolder + u": "_s + m_dir.errorString());
+    // Held while the window lives, so another practice start never takes the folder for abandoned.
     m_lock = std::make_unique<QLockFile>(m_dir.filePath(lockName));
-    m_lock->tryLock(0);
+    if (!m_lock->tryLock(0))
+        throw Error(u"Couldn't lock the practice folder "_s + m_dir.path() + u"."_s);
 }
 
 std::unique_ptr<PracticeDomain> PracticeDomain::start(const QString &cacheFolder) {

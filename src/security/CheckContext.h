@@ -37,7 +37,7 @@ struct CheckContext {
     DomainProfile profile;
 
     // The console, or Cancelled when it is gone.
-    Console &log() const;
+    Console &liveConsole() const;
 
     // Logs ">> " and the command line (or display, where the arguments hold a
     // password), runs gam with the active profile and logs its standard error.

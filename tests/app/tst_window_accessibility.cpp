@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "app/AppModel.h"
+#include "app/GAMSetup.h"
 #include "app/ui/MainWindow.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
@@ -231,6 +232,21 @@ void TestWindowAccessibility::tabOrder_followsTheForms() {
     auto *field = m_window->findChild<QWidget *>(u"commandField"_s);
     QCOMPARE(order(field, field->parentWidget(), 4),
              QStringList({u"GAM Command"_s, u"Recent"_s, u"Clear"_s, u"Run Command"_s}));
+
+    // The window reads top to bottom: domain, setup banner, tabs and the page, then the log.
+    showTab(MainWindow::Tab::gmail);
+    QSettings().setValue(u"gamPath"_s, u"/nonexistent/gam"_s);
+    awaitTask(m_model->setup()->check());
+    auto *switcher = m_window->findChild<QWidget *>(u"domainSwitcher"_s);
+    const QStringList window = order(switcher, m_window.get(), 100);
+    const QStringList landmarks{switcher->accessibleName(), u"Re-check"_s,        u"Hide"_s,        u"Gmail"_s,
+                                u"Delete by Message-ID"_s,  u"Delete Messages"_s, u"Export .csv"_s, u"Output Log"_s};
+    qsizetype previous = -1;
+    for (const QString &landmark : landmarks) {
+        const qsizetype at = window.indexOf(landmark);
+        QVERIFY2(at > previous, qPrintable(landmark + u" in "_s + window.join(u" | "_s)));
+        previous = at;
+    }
 }
 
 void TestWindowAccessibility::shortcuts_runFindPreviewStopAndExport() {

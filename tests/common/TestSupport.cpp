@@ -28,6 +28,16 @@ QString writeScript(const QString &dir, const QString &name, const QString &body
     return path;
 }
 
+SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder) {
+    const SecurityRecords records{folder + QStringLiteral("/evidence"),
+                                  folder + QStringLiteral("/audit/audit_log.txt")};
+    DomainProfile profile = store.activeProfile();
+    profile.exportDir = records.evidenceFolder;
+    profile.auditLog = records.auditLog;
+    store.update(profile);
+    return records;
+}
+
 int fileMode(const QString &path) {
     struct stat status {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)

@@ -71,8 +71,8 @@ private:
     bool waitIdle() const;
     void confirm(const QString &button);
     QStringList log() const { return logLines(*m_console); }
-    QString evidenceDir() const { return m_files.filePath(u"evidence"_s); }
-    QString auditPath() const { return m_files.filePath(u"audit/audit_log.txt"_s); }
+    QString evidenceDir() const { return m_records.evidenceFolder; }
+    QString auditPath() const { return m_records.auditLog; }
     QStringList evidenceFiles() const;
     void configureUpload(const QString &folder);
     // Runs the filters check; the listing answers with count filters.
@@ -84,6 +84,7 @@ private:
     std::unique_ptr<Console> m_console;
     std::unique_ptr<SecurityModel> m_model;
     QTemporaryDir m_files;
+    SecurityRecords m_records;
 };
 
 void SecurityModelTest::init() {
@@ -94,12 +95,8 @@ void SecurityModelTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = domain;
-    profile.exportDir = evidenceDir();
-    profile.auditLog = auditPath();
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), domain);
+    m_records = keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<SecurityModel>(m_console.get());
 }
@@ -354,7 +351,7 @@ void SecurityModelTest::plan_everyStepRunsAndFailuresAreCounted() {
     QCOMPARE(m_console->alert()->title, u"Confirm"_s);
     QCOMPARE(m_console->alert()->message,
              u"Delete ALL 3 Gmail filter(s) for "_s + user +
-                 u"?\n\nThis cannot be undone.\n\nDomain: Lakeside (lakeside.example.org)"_s);
+                 u"?\n\nThis cannot be undone.\n\nDomain: Practice (lakeside.example.org)"_s);
     confirm(u"Continue"_s);
     QVERIFY(waitIdle());
 
@@ -607,7 +604,7 @@ void SecurityModelTest::signOut_confirmedRunsAndRecords() {
     m_model->run(SecurityCheck::signOut);
     QCOMPARE(m_console->alert()->title, u"Force Sign-Out?"_s);
     QCOMPARE(m_console->alert()->message, u"This will sign "_s + user +
-                                              u" out of ALL sessions (web, mobile, apps).\n\nDomain: Lakeside "
+                                              u" out of ALL sessions (web, mobile, apps).\n\nDomain: Practice "
                                               u"(lakeside.example.org)"_s);
     QCOMPARE(m_gam->runs(), 0);
     m_gam->answer(1, u"User: "_s + user + u", Signed Out\n"_s);

@@ -53,12 +53,13 @@ private:
     const CheckResult *scan(SecurityCheck check);
     // Confirms the plan of the check's latest result and waits for it.
     void removeWithPlan(SecurityCheck check);
-    QString evidenceDir() const { return m_files.filePath(u"evidence"_s); }
-    QString auditPath() const { return m_files.filePath(u"incident_audit_log.txt"_s); }
+    QString evidenceDir() const { return m_records.evidenceFolder; }
+    QString auditPath() const { return m_records.auditLog; }
     void verifyChecksums();
 
     QTemporaryDir m_district;
     QTemporaryDir m_files;
+    SecurityRecords m_records;
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<ProfileStore> m_profiles;
     std::unique_ptr<Console> m_console;
@@ -73,10 +74,7 @@ void SecurityPracticeTest::initTestCase() {
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_profiles = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_profiles, m_district.path(), u"example.org"_s);
-    DomainProfile profile = m_profiles->activeProfile();
-    profile.exportDir = evidenceDir();
-    profile.auditLog = auditPath();
-    m_profiles->update(profile);
+    m_records = keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<SecurityModel>(m_console.get());
 }

@@ -126,16 +126,18 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     updateBusy();
 }
 
-// The font is monospaced, so the widest line is the one with the most characters.
+// The font is monospaced, so the widest line is the one with the most characters
+// shown (a very long line shows a bounded prefix).
 void LogPanel::widenForRows(int first, int last) {
-    int widest = m_widestLine;
+    qsizetype widest = m_widestLine;
     for (int row = first; row <= last; ++row)
-        widest = std::max(widest, int(m_console->entryAt(row).text.size()));
+        widest = std::max(widest, m_model->index(row, 0).data().toString().size());
     if (widest == m_widestLine)
         return;
     m_widestLine = widest;
-    const QFontMetrics metrics(m_list->font());
-    m_list->horizontalHeader()->setMinimumSectionSize(metrics.horizontalAdvance(u'M') * widest + 16);
+    const qint64 width = qint64(QFontMetrics(m_list->font()).horizontalAdvance(u'M')) * widest + 16;
+    QHeaderView *header = m_list->horizontalHeader();
+    header->setMinimumSectionSize(int(std::min<qint64>(width, header->maximumSectionSize())));
 }
 
 void LogPanel::updateBusy() {
@@ -153,7 +155,7 @@ QString LogPanel::selectedText() const {
     QStringList lines;
     lines.reserve(selected.size());
     for (const QModelIndex &index : std::as_const(selected))
-        lines.append(index.data().toString());
+        lines.append(m_console->entryAt(index.row()).text); // whole lines, not what is shown
     return lines.join(u'\n');
 }
 
