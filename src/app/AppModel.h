@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+class ClassroomModel;
 class Console;
 class CustomCommandModel;
 class DriveModel;
@@ -26,6 +27,7 @@ public:
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
     DriveModel *drive() const { return m_drive; }
+    ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
@@ -48,11 +50,12 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Classroom and assistant models join
-    // between the console and the setup check as they are built.
+    // Created in this order; the assistant model joins between the console
+    // and the Gmail model once it is built.
     Console *m_console;
     GmailModel *m_gmail;
     DriveModel *m_drive;
+    ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
