@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+class AssistantModel;
 class Console;
 class CustomCommandModel;
 class GmailModel;
@@ -22,6 +23,7 @@ public:
 
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
+    AssistantModel *assistant() const { return m_assistant; }
     GmailModel *gmail() const { return m_gmail; }
     CustomCommandModel *custom() const { return m_custom; }
     GAMSetup *setup() const { return m_setup; }
@@ -43,6 +45,7 @@ private:
     // Created in this order; the Gmail, Drive, Classroom, assistant and Security
     // models join between the console and the setup check as they are built.
     Console *m_console;
+    AssistantModel *m_assistant;
     GmailModel *m_gmail;
     CustomCommandModel *m_custom;
     GAMSetup *m_setup;

@@ -13,6 +13,11 @@
 
 using namespace Qt::StringLiterals;
 
+APIKeyNotifier *APIKeyNotifier::instance() {
+    static APIKeyNotifier notifier;
+    return &notifier;
+}
+
 namespace APIKeyStore {
 
 namespace {
@@ -133,8 +138,10 @@ QCoro::Task<> saveKey(QString key) {
         return store(bytes);
     });
     const Status status = co_await saving;
-    if (status.saved)
+    if (status.saved) {
+        Q_EMIT APIKeyNotifier::instance()->keyChanged();
         co_return;
+    }
     QString description = status.message;
     if (description.isEmpty()) {
         QString keyring = PlatformTexts::keychain();
@@ -149,6 +156,7 @@ QCoro::Task<> deleteKey() {
         clear();
         return true;
     });
+    Q_EMIT APIKeyNotifier::instance()->keyChanged();
 }
 
 } // namespace APIKeyStore

@@ -38,6 +38,10 @@ Mapping mapping(Symbol symbol) {
         return {u"dialog-warning"_s, QStyle::SP_MessageBoxWarning};
     case Symbol::xmark:
         return {u"window-close"_s, QStyle::SP_TitleBarCloseButton};
+    case Symbol::key:
+        return {u"dialog-password"_s, QStyle::SP_DialogApplyButton};
+    case Symbol::info:
+        return {u"dialog-information"_s, QStyle::SP_MessageBoxInformation};
     }
     return {u"image-missing"_s, QStyle::SP_FileIcon};
 }

@@ -10,6 +10,8 @@
 #include "app/ui/ResultsSheet.h"
 #include "app/ui/SetupBanner.h"
 #include "app/ui/StartupNotice.h"
+#include "assistant/ui/AssistantPanel.h"
+#include "command/CustomCommandModel.h"
 #include "command/ui/CustomCommandView.h"
 #include "core/Console.h"
 #include "core/DesktopServices.h"
@@ -46,7 +48,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     , m_tabs(new QTabWidget)
     , m_splitter(new QSplitter(Qt::Vertical))
     , m_settings(new QAction(u"Settings…"_s, this))
-    , m_manageDomains(nullptr) {
+    , m_manageDomains(nullptr)
+    , m_assistantPanel(nullptr) {
     setObjectName(u"mainWindow"_s);
     setWindowIcon(Icons::appIcon());
     setMinimumSize(minimumWindowSize);
@@ -69,8 +72,13 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
-    m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
-                   u"Custom Command"_s);
+    auto *customView = new CustomCommandView(model->custom(), model->console());
+    // Insert only fills the command field; running stays with the Run button.
+    m_assistantPanel =
+        new AssistantPanel(model->assistant(), desktop,
+                           [custom = model->custom()](const QString &command) { custom->setCommand(command); });
+    customView->panelArea()->addWidget(m_assistantPanel);
+    m_tabs->addTab(customView, Icons::icon(Icons::Symbol::terminal), u"Custom Command"_s);
     m_tabs->setCurrentIndex(int(Tab::gmail));
 
     m_splitter->setObjectName(u"mainSplitter"_s);
@@ -112,6 +120,7 @@ void MainWindow::buildMenus() {
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_settings, &QAction::triggered, this, &MainWindow::settingsRequested);
+    connect(m_assistantPanel, &AssistantPanel::settingsRequested, m_settings, &QAction::trigger);
     file->addAction(m_settings);
     file->addSeparator();
     QAction *quit = file->addAction(u"&Quit"_s, this, &MainWindow::close);
@@ -131,6 +140,7 @@ void MainWindow::setSettingsAvailable(bool available) {
         action->setEnabled(available);
         action->setToolTip(why);
     }
+    m_assistantPanel->setSettingsAvailable(available);
 }
 
 void MainWindow::refreshTitle() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class AppModel;
+class AssistantPanel;
 class DesktopServices;
 class QAction;
 class QSplitter;
@@ -43,5 +44,6 @@ private:
     QSplitter *m_splitter;
     QAction *m_settings;
     QAction *m_manageDomains;
+    AssistantPanel *m_assistantPanel;
     bool m_quitConfirmed = false;
 };
