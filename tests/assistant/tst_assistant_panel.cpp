@@ -10,7 +10,9 @@
 #include "assistant/ui/FormattedText.h"
 #include "assistant/ui/MessageRow.h"
 #include "assistant/ui/QuestionField.h"
+#include "assistant/ui/ReplyView.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -234,39 +236,50 @@ void TestAssistantPanel::reply_showsProseAndCodeBlocksWithInsertAndWarning() {
     ask(u"How?"_s, server);
     QVERIFY(waitUntilIdle());
     QCOMPARE(currentPage()->objectName(), u"conversation"_s);
-    MessageRow *reply = rows().at(1);
-    QTRY_COMPARE(reply->findChildren<FormattedText *>(u"replyText"_s).size(), 2);
-    const QList<FormattedText *> prose = reply->findChildren<FormattedText *>(u"replyText"_s);
-    QCOMPARE(prose.at(0)->toPlainText(), u"Use this:"_s);
-    QVERIFY(prose.at(0)->document()->firstBlock().begin().fragment().charFormat().fontWeight() == QFont::Normal);
-    QCOMPARE(prose.at(1)->toPlainText(), u"Done."_s);
+    ReplyView *reply = rows().at(1)->reply();
+    QTRY_COMPARE(reply->document()->blockCount(), 5);
+    QCOMPARE(reply->toPlainText(), u"Use this:\ngam user x delete\ngam info domain\ngamadv print\nDone."_s);
+    QTextBlock::iterator fragment = reply->document()->firstBlock().begin();
+    QCOMPARE(fragment.fragment().text(), u"Use "_s);
+    QCOMPARE(fragment.fragment().charFormat().fontWeight(), int(QFont::Normal));
+    ++fragment;
+    QCOMPARE(fragment.fragment().text(), u"this"_s);
+    QCOMPARE(fragment.fragment().charFormat().fontWeight(), int(QFont::Bold));
 
-    auto *block = reply->findChild<CodeBlock *>();
-    QCOMPARE(block->lines(), (QStringList{u"gam user x delete"_s, u"gam info domain"_s, u"gamadv print"_s}));
-    const QList<FormattedText *> lines = block->findChildren<FormattedText *>(u"codeLine"_s);
+    QCOMPARE(reply->codeBlocks().size(), 1);
+    const QList<CodeBlock::Row> &lines = reply->codeBlocks().first()->rows();
     QCOMPARE(lines.size(), 3);
-    const auto rowOf = [](FormattedText *line) { return line->parentWidget(); };
-    const auto visibleChild = [](QWidget *row, const QString &name) {
-        auto *child = row->findChild<QWidget *>(name);
-        return child && child->isVisible();
+    QCOMPARE(lines.at(0).line, u"gam user x delete"_s);
+    QCOMPARE(lines.at(1).line, u"gam info domain"_s);
+    QVERIFY(lines.at(0).insert && lines.at(0).warning);
+    QVERIFY(lines.at(1).insert && !lines.at(1).warning);
+    QVERIFY(!lines.at(2).insert && !lines.at(2).warning);
+    QTRY_VERIFY(lines.at(0).insert->isVisible() && lines.at(0).warning->isVisible() && lines.at(1).insert->isVisible());
+
+    // Each button sits beside its own line, clear of the text.
+    const auto lineRect = [reply](int block) {
+        return reply->document()->documentLayout()->blockBoundingRect(reply->document()->findBlockByNumber(block));
     };
-    QVERIFY(visibleChild(rowOf(lines.at(0)), u"changesDataLabel"_s));
-    QVERIFY(visibleChild(rowOf(lines.at(0)), u"insertButton"_s));
-    QVERIFY(!visibleChild(rowOf(lines.at(1)), u"changesDataLabel"_s));
-    QVERIFY(visibleChild(rowOf(lines.at(1)), u"insertButton"_s));
-    QVERIFY(!visibleChild(rowOf(lines.at(2)), u"changesDataLabel"_s));
-    QVERIFY(!visibleChild(rowOf(lines.at(2)), u"insertButton"_s));
+    const auto beside = [&](int i) {
+        const QRect button = lines.at(i).insert->geometry();
+        const QRectF line = lineRect(1 + i);
+        return button.top() < line.bottom() && button.bottom() > line.top() &&
+               button.right() <= reply->viewport()->width();
+    };
+    QTRY_VERIFY(beside(0) && beside(1));
+    QVERIFY(lines.at(0).insert->geometry().bottom() < lines.at(1).insert->geometry().top());
+    QVERIFY(lines.at(0).warning->geometry().right() < lines.at(0).insert->geometry().left());
 
-    auto *warning = rowOf(lines.at(0))->findChild<QWidget *>(u"changesDataLabel"_s);
-    QCOMPARE(warning->findChild<QLabel *>(u"warningText"_s)->text(), u"Changes data"_s);
-    QCOMPARE(warning->toolTip(), u"This command can change or delete data. Run a preview or print command first."_s);
-    auto *insert = rowOf(lines.at(1))->findChild<QPushButton *>(u"insertButton"_s);
-    QCOMPARE(insert->text(), u"Insert"_s);
-    QCOMPARE(insert->toolTip(), u"Put this command in the GAM Command field. It won't run until you press Run."_s);
+    QCOMPARE(lines.at(0).warning->findChild<QLabel *>(u"warningText"_s)->text(), u"Changes data"_s);
+    QCOMPARE(lines.at(0).warning->toolTip(),
+             u"This command can change or delete data. Run a preview or print command first."_s);
+    QCOMPARE(lines.at(1).insert->text(), u"Insert"_s);
+    QCOMPARE(lines.at(1).insert->toolTip(),
+             u"Put this command in the GAM Command field. It won't run until you press Run."_s);
 
-    QTest::mouseClick(insert, Qt::LeftButton);
+    QTest::mouseClick(lines.at(1).insert, Qt::LeftButton);
     QCOMPARE(m_inserted, QStringList{u"gam info domain"_s});
-    QTest::mouseClick(rowOf(lines.at(0))->findChild<QPushButton *>(u"insertButton"_s), Qt::LeftButton);
+    QTest::mouseClick(lines.at(0).insert, Qt::LeftButton);
     QCOMPARE(m_inserted, (QStringList{u"gam info domain"_s, u"gam user x delete"_s}));
 }
 
@@ -277,8 +290,7 @@ void TestAssistantPanel::streaming_rerendersOnlyTheChangedMessageAndLines() {
         ask(u"One"_s, first);
         QVERIFY(waitUntilIdle());
     }
-    QTRY_VERIFY(rows().at(1)->findChild<FormattedText *>(u"replyText"_s));
-    FormattedText *firstText = rows().at(1)->findChild<FormattedText *>(u"replyText"_s);
+    ReplyView *firstText = rows().at(1)->reply();
     QTRY_COMPARE(firstText->toPlainText(), u"First answer"_s);
     const int firstRevision = firstText->document()->revision();
 
@@ -289,14 +301,12 @@ void TestAssistantPanel::streaming_rerendersOnlyTheChangedMessageAndLines() {
     ask(u"Two"_s, second);
     QTRY_COMPARE(rows().size(), 4);
     MessageRow *streaming = rows().at(3);
-    QTRY_VERIFY(streaming->findChild<FormattedText *>(u"replyText"_s));
-    FormattedText *text = streaming->findChild<FormattedText *>(u"replyText"_s);
+    ReplyView *text = streaming->reply();
     QTRY_COMPARE(text->toPlainText(), u"Line one\nLine t"_s);
     const int lineOneRevision = text->document()->firstBlock().revision();
     second.socket()->write(textDelta(0, "wo\\nLine three"));
     QTRY_COMPARE(text->toPlainText(), u"Line one\nLine two\nLine three"_s);
-    // The same widget with its complete first line untouched, and the earlier reply left alone.
-    QCOMPARE(streaming->findChild<FormattedText *>(u"replyText"_s), text);
+    // The complete first line untouched, and the earlier reply left alone.
     QCOMPARE(text->document()->firstBlock().revision(), lineOneRevision);
     QCOMPARE(firstText->document()->revision(), firstRevision);
     second.socket()->disconnectFromHost();
@@ -316,13 +326,13 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
     ask(u"Edge cases"_s, server);
     QVERIFY(waitUntilIdle());
     MessageRow *reply = rows().at(1);
-    QTRY_VERIFY(reply->findChild<CodeBlock *>());
+    QTRY_COMPARE(reply->reply()->codeBlocks().size(), 1);
     auto *scroll = m_panel->findChild<QScrollArea *>(u"conversation"_s);
     QCOMPARE(scroll->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     const int viewportWidth = scroll->viewport()->width();
     QTRY_VERIFY(scroll->widget()->width() <= viewportWidth);
 
-    auto *text = reply->findChild<FormattedText *>(u"replyText"_s);
+    ReplyView *text = reply->reply();
     const int lineHeight = text->fontMetrics().lineSpacing();
     QVERIFY(text->width() <= viewportWidth);
     // Laid out once the layout request is handled.
@@ -334,11 +344,11 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
     QCOMPARE(text->document()->findBlockByNumber(2).text(), u"שלום עולם"_s);
     QCOMPARE(text->document()->findBlockByNumber(2).textDirection(), Qt::RightToLeft);
 
-    auto *codeLine = reply->findChild<FormattedText *>(u"codeLine"_s);
-    QCOMPARE(codeLine->toPlainText(), QString::fromLatin1(longCommand));
-    QVERIFY(codeLine->height() > 5 * lineHeight);
-    auto *insert = reply->findChild<QPushButton *>(u"insertButton"_s);
-    QVERIFY(insert->isVisible());
+    const QTextBlock codeLine = text->document()->findBlockByNumber(3);
+    QCOMPARE(codeLine.text(), QString::fromLatin1(longCommand));
+    QVERIFY(codeLine.layout()->lineCount() > 5);
+    QPushButton *insert = text->codeBlocks().first()->rows().first().insert;
+    QTRY_VERIFY(insert->isVisible());
     QVERIFY(insert->mapTo(scroll->viewport(), QPoint(insert->width(), 0)).x() <= viewportWidth);
     QTest::mouseClick(insert, Qt::LeftButton);
     QCOMPARE(m_inserted, QStringList{QString::fromLatin1(longCommand)});
@@ -396,8 +406,7 @@ void TestAssistantPanel::links_openOnlyWebAddresses() {
                   textDelta(0, "[wiki](https://example.org/w) [file](file:///etc/passwd)") + stopReason("end_turn"));
     ask(u"Links"_s, server);
     QVERIFY(waitUntilIdle());
-    QTRY_VERIFY(rows().at(1)->findChild<FormattedText *>(u"replyText"_s));
-    auto *text = rows().at(1)->findChild<FormattedText *>(u"replyText"_s);
+    ReplyView *text = rows().at(1)->reply();
     Q_EMIT text->anchorClicked(QUrl(u"file:///etc/passwd"_s));
     Q_EMIT text->anchorClicked(QUrl(u"https://example.org/w"_s));
     QCOMPARE(m_desktop.openedUrls, (QList<QUrl>{GAMSetup::wikiURL(), QUrl(u"https://example.org/w"_s)}));

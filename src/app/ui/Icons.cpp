@@ -39,7 +39,7 @@ Mapping mapping(Symbol symbol) {
     case Symbol::xmark:
         return {u"window-close"_s, QStyle::SP_TitleBarCloseButton};
     case Symbol::key:
-        return {u"dialog-password"_s, QStyle::SP_DialogApplyButton};
+        return {u"dialog-password"_s, QStyle::SP_MessageBoxInformation};
     case Symbol::info:
         return {u"dialog-information"_s, QStyle::SP_MessageBoxInformation};
     }

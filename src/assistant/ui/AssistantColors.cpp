@@ -25,7 +25,7 @@ QColor bubble(const QPalette &palette) {
 }
 
 QColor codeBackground(const QPalette &palette) {
-    return mixed(palette.color(QPalette::Base), palette.color(QPalette::Text), 0.06f);
+    return mixed(palette.color(QPalette::Window), palette.color(QPalette::WindowText), isDark(palette) ? 0.08f : 0.05f);
 }
 
 QColor secondaryText(const QPalette &palette) {

@@ -10,7 +10,7 @@ namespace AssistantColors {
 QColor warning(const QPalette &palette);
 // The tint of the user's question bubbles.
 QColor bubble(const QPalette &palette);
-// The box around a code block.
+// The box around a code block, over the window's colour (the reply's own base is transparent).
 QColor codeBackground(const QPalette &palette);
 QColor secondaryText(const QPalette &palette);
 

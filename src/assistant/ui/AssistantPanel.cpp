@@ -30,6 +30,13 @@ QLabel *headline(const QString &text, QWidget *parent) {
     return label;
 }
 
+// A flat button drawn in the link colour of the palette it is given.
+void showAsLink(QPushButton *button, const QPalette &palette) {
+    QPalette linkColours = button->palette();
+    linkColours.setBrush(QPalette::ButtonText, palette.brush(QPalette::Link));
+    button->setPalette(linkColours);
+}
+
 // Links in replies open in the browser only when they are web or mail addresses.
 bool isSafeToOpen(const QUrl &url) {
     return url.scheme() == "https"_L1 || url.scheme() == "http"_L1 || url.scheme() == "mailto"_L1;
@@ -73,6 +80,7 @@ AssistantPanel::AssistantPanel(AssistantModel *model, DesktopServices *desktop, 
             m_model->refreshKey();
     });
 
+    paintSymbols();
     for (qsizetype i = 0; i < model->messages().size(); ++i)
         appendRow(i);
     showBody();
@@ -92,12 +100,12 @@ QWidget *AssistantPanel::buildHeader() {
     m_newChat->setAutoDefault(false);
     connect(m_newChat, &QPushButton::clicked, m_model, &AssistantModel::newChat);
 
-    auto *web = new QPushButton(u"GAM Orrin →"_s, header);
+    m_webAssistant = new QPushButton(u"GAM Orrin →"_s, header);
+    QPushButton *web = m_webAssistant;
     web->setObjectName(u"webAssistantButton"_s);
     web->setFlat(true);
     web->setAutoDefault(false);
     web->setCursor(Qt::PointingHandCursor);
-    web->setForegroundRole(QPalette::Link);
     web->setToolTip(u"Open the GAM Orrin assistant in your browser"_s);
     web->setAccessibleDescription(web->toolTip());
     const QUrl address = AssistantModel::webAssistantURL();
@@ -119,9 +127,8 @@ QWidget *AssistantPanel::buildHeader() {
 QWidget *AssistantPanel::buildNoKeyPage() {
     auto *page = new QWidget(this);
     page->setObjectName(u"noKeyPage"_s);
-    auto *icon = new QLabel(page);
-    icon->setPixmap(Icons::icon(Icons::Symbol::key).pixmap(32, 32));
-    icon->setAlignment(Qt::AlignCenter);
+    m_keyIcon = new QLabel(page);
+    m_keyIcon->setAlignment(Qt::AlignCenter);
     auto *heading = headline(u"Add an Anthropic API Key"_s, page);
     heading->setAlignment(Qt::AlignCenter);
     auto *text = new QLabel(u"The assistant uses Claude through your own Anthropic API account. "
@@ -150,7 +157,7 @@ QWidget *AssistantPanel::buildNoKeyPage() {
 
     auto *column = new QVBoxLayout;
     column->setSpacing(8);
-    column->addWidget(icon);
+    column->addWidget(m_keyIcon);
     column->addWidget(heading);
     column->addWidget(text);
     column->addWidget(m_openSettings, 0, Qt::AlignCenter);
@@ -238,6 +245,17 @@ QWidget *AssistantPanel::buildInputRow() {
     connect(m_stop, &QPushButton::clicked, m_model, &AssistantModel::stop);
     enableSend();
     return row;
+}
+
+void AssistantPanel::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        paintSymbols();
+}
+
+void AssistantPanel::paintSymbols() {
+    showAsLink(m_webAssistant, palette());
+    m_keyIcon->setPixmap(Icons::tinted(Icons::Symbol::key, palette().color(QPalette::PlaceholderText), 40));
 }
 
 void AssistantPanel::setSettingsAvailable(bool available) {

@@ -30,6 +30,9 @@ public:
 Q_SIGNALS:
     void settingsRequested();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     QWidget *buildHeader();
     QWidget *buildNoKeyPage();
@@ -37,6 +40,8 @@ private:
     QWidget *buildConversation();
     QWidget *buildInputRow();
 
+    // The link button's and the key's colours come from the palette.
+    void paintSymbols();
     void showBody();
     void appendRow(qsizetype index);
     void changeRow(qsizetype index);
@@ -51,6 +56,7 @@ private:
     InsertAction m_insert;
 
     QPushButton *m_newChat;
+    QPushButton *m_webAssistant;
     QStackedWidget *m_body;
     QWidget *m_noKeyPage;
     QWidget *m_tryPage;
@@ -58,6 +64,7 @@ private:
     QWidget *m_conversation;
     QVBoxLayout *m_rowsLayout;
     QList<MessageRow *> m_rows;
+    QLabel *m_keyIcon;
     QPushButton *m_openSettings;
     QLabel *m_keyringHint;
     QuestionField *m_field;

@@ -3,24 +3,54 @@
 #include "app/ui/Icons.h"
 #include "assistant/ReplySegment.h"
 #include "assistant/ui/AssistantColors.h"
-#include "assistant/ui/FormattedText.h"
 
-#include <QEvent>
-#include <QFontDatabase>
+#include <QAbstractTextDocumentLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using namespace Qt::StringLiterals;
 
-CodeBlock::CodeBlock(QWidget *parent)
-    : QFrame(parent)
-    , m_layout(new QVBoxLayout(this)) {
-    setObjectName(u"codeBlock"_s);
-    m_layout->setContentsMargins(10, 6, 8, 6);
-    m_layout->setSpacing(2);
+namespace {
+
+constexpr int controlSpacing = 8;
+
+QString warningText() {
+    return u"Changes data"_s;
+}
+
+QSize insertSize(const QWidget *host) {
+    // Measured once per font: every Insert button is the same.
+    static QHash<QString, QSize> sizes;
+    const QString key = host->font().key();
+    auto found = sizes.find(key);
+    if (found == sizes.end()) {
+        QPushButton probe(u"Insert"_s);
+        probe.setFont(host->font());
+        found = sizes.insert(key, probe.sizeHint());
+    }
+    return *found;
+}
+
+int warningWidth(const QWidget *host) {
+    const QFontMetrics metrics = host->fontMetrics();
+    return metrics.height() + 4 + metrics.horizontalAdvance(warningText());
+}
+
+} // namespace
+
+CodeBlock::CodeBlock(int firstBlock, QWidget *host, QObject *parent)
+    : QObject(parent)
+    , m_firstBlock(firstBlock)
+    , m_host(host) {}
+
+CodeBlock::~CodeBlock() {
+    for (const Row &row : std::as_const(m_rows)) {
+        delete row.insert;
+        delete row.warning;
+    }
 }
 
 QString CodeBlock::insertHelp() {
@@ -31,73 +61,71 @@ QString CodeBlock::warningHelp() {
     return u"This command can change or delete data. Run a preview or print command first."_s;
 }
 
-void CodeBlock::setLines(const QStringList &lines) {
-    if (lines == m_lines)
-        return;
-    while (m_rows.size() > lines.size())
-        delete m_rows.takeLast().widget;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i == m_rows.size())
-            m_rows.append(makeRow());
-        if (i >= m_lines.size() || m_lines.at(i) != lines.at(i))
-            showLine(m_rows[i], lines.at(i));
-    }
-    m_lines = lines;
+int CodeBlock::controlsWidth(const QWidget *host, bool warning) {
+    return insertSize(host).width() + controlSpacing + (warning ? warningWidth(host) + controlSpacing : 0);
 }
 
-CodeBlock::Row CodeBlock::makeRow() {
-    Row row;
-    row.widget = new QWidget(this);
-    row.text = new FormattedText(row.widget);
-    row.text->setObjectName(u"codeLine"_s);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(font().pointSizeF() * 0.92);
-    row.text->setFont(mono);
-    auto *layout = new QHBoxLayout(row.widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    layout->addWidget(row.text, 1);
-    m_layout->addWidget(row.widget);
-    row.widget->show();
-    return row;
+int CodeBlock::insertHeight(const QWidget *host) {
+    return insertSize(host).height();
+}
+
+void CodeBlock::setLines(const QStringList &lines) {
+    while (m_rows.size() > lines.size()) {
+        const Row row = m_rows.takeLast();
+        delete row.insert;
+        delete row.warning;
+    }
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == m_rows.size())
+            m_rows.append(Row{});
+        // Code lines are never empty, so a new row always differs.
+        if (m_rows.at(i).line != lines.at(i))
+            showLine(m_rows[i], lines.at(i));
+    }
 }
 
 void CodeBlock::showLine(Row &row, const QString &line) {
-    row.text->setPlain(line);
+    row.line = line;
     const bool command = isGAMCommand(line);
     const bool warn = command && changesData(line);
-    auto *layout = static_cast<QHBoxLayout *>(row.widget->layout());
-    if (warn && !row.warning) {
-        row.warning = makeWarning(row.widget);
-        layout->insertWidget(1, row.warning);
-    }
+    // Controls are created hidden and shown once placed beside their line.
     if (command && !row.insert) {
-        row.insert = new QPushButton(u"Insert"_s, row.widget);
+        row.insert = new QPushButton(u"Insert"_s, m_host);
         row.insert->setObjectName(u"insertButton"_s);
         row.insert->setAutoDefault(false);
         row.insert->setToolTip(insertHelp());
         row.insert->setAccessibleName(u"Insert"_s);
         row.insert->setAccessibleDescription(insertHelp());
-        row.insert->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        layout->addWidget(row.insert);
-        connect(row.insert, &QPushButton::clicked, this,
-                [this, text = row.text] { Q_EMIT insertRequested(text->source()); });
+        row.insert->resize(insertSize(m_host));
+        QPushButton *button = row.insert.data();
+        connect(button, &QPushButton::clicked, this, [this, button] {
+            for (const Row &each : std::as_const(m_rows)) {
+                if (each.insert == button)
+                    Q_EMIT insertRequested(each.line);
+            }
+        });
     }
-    if (row.warning)
-        row.warning->setVisible(warn);
-    if (row.insert)
-        row.insert->setVisible(command);
+    if (warn && !row.warning)
+        row.warning = makeWarning();
+    if (row.insert && !command) {
+        delete row.insert;
+        row.insert = nullptr;
+    }
+    if (row.warning && !warn) {
+        delete row.warning;
+        row.warning = nullptr;
+    }
 }
 
-QWidget *CodeBlock::makeWarning(QWidget *parent) const {
-    auto *warning = new QWidget(parent);
+QWidget *CodeBlock::makeWarning() const {
+    auto *warning = new QWidget(m_host);
     warning->setObjectName(u"changesDataLabel"_s);
     warning->setToolTip(warningHelp());
-    warning->setAccessibleName(u"Changes data"_s);
+    warning->setAccessibleName(warningText());
     warning->setAccessibleDescription(warningHelp());
     auto *icon = new QLabel(warning);
     icon->setObjectName(u"warningIcon"_s);
-    auto *text = new QLabel(u"Changes data"_s, warning);
+    auto *text = new QLabel(warningText(), warning);
     text->setObjectName(u"warningText"_s);
     auto *layout = new QHBoxLayout(warning);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -105,11 +133,12 @@ QWidget *CodeBlock::makeWarning(QWidget *parent) const {
     layout->addWidget(icon);
     layout->addWidget(text);
     paintWarning(warning);
+    warning->resize(warning->sizeHint());
     return warning;
 }
 
 void CodeBlock::paintWarning(QWidget *warning) const {
-    const QColor orange = AssistantColors::warning(palette());
+    const QColor orange = AssistantColors::warning(m_host->palette());
     auto *icon = warning->findChild<QLabel *>(u"warningIcon"_s);
     auto *text = warning->findChild<QLabel *>(u"warningText"_s);
     const int size = text->fontMetrics().height();
@@ -119,20 +148,41 @@ void CodeBlock::paintWarning(QWidget *warning) const {
     text->setPalette(colours);
 }
 
-void CodeBlock::paintEvent(QPaintEvent *) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    painter.setBrush(AssistantColors::codeBackground(palette()));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-}
-
-void CodeBlock::changeEvent(QEvent *event) {
-    QFrame::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange)
-        return;
+void CodeBlock::restyle() {
     for (const Row &row : std::as_const(m_rows)) {
         if (row.warning)
             paintWarning(row.warning);
     }
+}
+
+void CodeBlock::place(QTextDocument *document) const {
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    const int right = m_host->width() - padding;
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        const Row &row = m_rows.at(i);
+        if (!row.insert)
+            continue;
+        const QTextBlock block = document->findBlockByNumber(m_firstBlock + int(i));
+        const QRectF lines = layout->blockBoundingRect(block);
+        const qreal firstLine = block.layout()->lineCount() > 0 ? block.layout()->lineAt(0).height() : lines.height();
+        const int centre = qRound(lines.top() + firstLine / 2);
+        row.insert->move(right - row.insert->width(), centre - row.insert->height() / 2);
+        row.insert->show();
+        if (row.warning) {
+            row.warning->move(row.insert->x() - controlSpacing - row.warning->width(),
+                              centre - row.warning->height() / 2);
+            row.warning->show();
+        }
+    }
+}
+
+QRectF CodeBlock::box(QTextDocument *document) const {
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    const QTextBlock first = document->findBlockByNumber(m_firstBlock);
+    const QTextBlock last = document->findBlockByNumber(m_firstBlock + int(m_rows.size()) - 1);
+    // The part of the first line's top margin that separates the box from what is above it.
+    const qreal gap = first.blockFormat().doubleProperty(gapProperty);
+    const qreal top = layout->blockBoundingRect(first).top() - (first.blockFormat().topMargin() - gap);
+    const qreal bottom = layout->blockBoundingRect(last).bottom() + last.blockFormat().bottomMargin();
+    return QRectF(0, top, m_host->width(), bottom - top);
 }

@@ -2,22 +2,19 @@
 
 #include <QTextBrowser>
 
-// Selectable, wrapping text that is exactly as tall as its contents, for the
+// Selectable, wrapping text exactly as tall as its contents, for the
 // assistant's messages. Long words break anywhere rather than widen the panel.
-// Markdown text is updated line by line: giving it a longer version of its
-// text re-renders only the lines from the first one that changed.
+// The text is laid out only at the widget's own width, never at a layout's
+// trial widths, so a long reply is laid out once per width change.
 class FormattedText : public QTextBrowser {
     Q_OBJECT
 public:
     explicit FormattedText(QWidget *parent = nullptr);
 
     void setPlain(const QString &text);
-    // Inline Markdown, one line at a time; white space stays as written.
-    void setMarkdown(const QString &text);
-    QString source() const { return m_source; }
+    // Lays the text out at this width before the widget has one, so it is not laid out twice.
+    void setExpectedWidth(int width);
 
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -25,14 +22,11 @@ Q_SIGNALS:
     void linkActivated(const QUrl &url);
 
 protected:
-    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void insertLine(QTextCursor &cursor, QStringView line) const;
-    void rerender();
+    void fitHeight(const QSizeF &documentSize);
 
-    QString m_source;
-    bool m_markdown = false;
-    // The widest line unwrapped, for plain texts that are narrower than the panel.
+    // The widest line unwrapped, so a short question gets a small bubble; 0 for replies.
     int m_naturalWidth = 0;
 };

@@ -3,8 +3,8 @@
 #include "app/ui/BusySpinner.h"
 #include "app/ui/Icons.h"
 #include "assistant/ui/AssistantColors.h"
-#include "assistant/ui/CodeBlock.h"
 #include "assistant/ui/FormattedText.h"
+#include "assistant/ui/ReplyView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -42,7 +42,6 @@ MessageRow::MessageRow(const AssistantModel::Message &message, QWidget *parent)
     , m_isError(message.isError)
     , m_layout(new QVBoxLayout(this)) {
     m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(8);
     switch (message.role) {
     case AssistantModel::Role::user:
         setObjectName(u"userMessage"_s);
@@ -50,7 +49,7 @@ MessageRow::MessageRow(const AssistantModel::Message &message, QWidget *parent)
         break;
     case AssistantModel::Role::notice:
         setObjectName(u"noticeMessage"_s);
-        buildNotice(message.text, message.isError);
+        buildNotice(message.text);
         break;
     case AssistantModel::Role::assistant:
         setObjectName(u"assistantMessage"_s);
@@ -75,10 +74,9 @@ void MessageRow::buildUser(const QString &text) {
     m_layout->addLayout(row);
 }
 
-void MessageRow::buildNotice(const QString &text, bool isError) {
+void MessageRow::buildNotice(const QString &text) {
     m_noticeIcon = new QLabel(this);
-    m_noticeIcon->setObjectName(isError ? u"warningIcon"_s : u"infoIcon"_s);
-    m_noticeIcon->setAlignment(Qt::AlignTop);
+    m_noticeIcon->setObjectName(m_isError ? u"warningIcon"_s : u"infoIcon"_s);
     auto *content = new FormattedText(this);
     content->setObjectName(u"messageText"_s);
     content->setPlain(text);
@@ -110,62 +108,26 @@ void MessageRow::buildReply() {
     row->addWidget(label);
     row->addStretch();
     m_thinking->hide();
+    m_reply = new ReplyView(this);
+    m_reply->hide();
+    connect(m_reply, &ReplyView::insertRequested, this, &MessageRow::insertRequested);
+    connect(m_reply, &FormattedText::linkActivated, this, &MessageRow::linkActivated);
     m_layout->addWidget(m_thinking);
+    m_layout->addWidget(m_reply);
 }
 
 void MessageRow::setText(const QString &text) {
-    if (m_role != AssistantModel::Role::assistant)
+    if (!m_reply)
         return;
-    showSegments(m_splitter.split(text));
+    if (isVisible())
+        m_reply->setExpectedWidth(width());
+    m_reply->setSegments(m_splitter.split(text));
+    m_reply->setVisible(!text.trimmed().isEmpty());
 }
 
 void MessageRow::setThinking(bool thinking) {
     if (m_thinking)
         m_thinking->setVisible(thinking);
-}
-
-void MessageRow::showSegments(const QList<ReplySegment> &segments) {
-    for (qsizetype i = 0; i < segments.size(); ++i) {
-        const ReplySegment &segment = segments.at(i);
-        if (i < m_segments.size() && m_segments.at(i) == segment)
-            continue;
-        if (i < m_segments.size() && m_segments.at(i).kind == segment.kind) {
-            updateSegmentView(m_segmentViews.at(i), segment);
-            continue;
-        }
-        QWidget *view = makeSegmentView(segment);
-        if (i < m_segmentViews.size()) {
-            delete m_segmentViews.at(i);
-            m_segmentViews[i] = view;
-        } else {
-            m_segmentViews.append(view);
-        }
-        m_layout->insertWidget(int(i) + 1, view);
-    }
-    while (m_segmentViews.size() > segments.size())
-        delete m_segmentViews.takeLast();
-    m_segments = segments;
-}
-
-QWidget *MessageRow::makeSegmentView(const ReplySegment &segment) {
-    if (segment.kind == ReplySegment::Kind::code) {
-        auto *block = new CodeBlock(this);
-        connect(block, &CodeBlock::insertRequested, this, &MessageRow::insertRequested);
-        block->setLines(segment.lines);
-        return block;
-    }
-    auto *prose = new FormattedText(this);
-    prose->setObjectName(u"replyText"_s);
-    connect(prose, &FormattedText::linkActivated, this, &MessageRow::linkActivated);
-    prose->setMarkdown(segment.text);
-    return prose;
-}
-
-void MessageRow::updateSegmentView(QWidget *view, const ReplySegment &segment) {
-    if (segment.kind == ReplySegment::Kind::code)
-        static_cast<CodeBlock *>(view)->setLines(segment.lines);
-    else
-        static_cast<FormattedText *>(view)->setMarkdown(segment.text);
 }
 
 void MessageRow::changeEvent(QEvent *event) {

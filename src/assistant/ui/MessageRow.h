@@ -7,20 +7,22 @@
 
 class QLabel;
 class QVBoxLayout;
+class ReplyView;
 
 // One message of the conversation: the user's question in a bubble on the
 // trailing side, a reply as formatted prose and code blocks, or a notice.
 class MessageRow : public QWidget {
     Q_OBJECT
 public:
-    MessageRow(const AssistantModel::Message &message, QWidget *parent = nullptr);
+    explicit MessageRow(const AssistantModel::Message &message, QWidget *parent = nullptr);
 
     QUuid messageID() const { return m_id; }
     AssistantModel::Role role() const { return m_role; }
-    // Same message, new text: a reply re-renders only what changed.
+    // A reply's new text: split again from its last complete line, and only new lines rendered.
     void setText(const QString &text);
     // While true the reply shows "Thinking…" in place of its (still empty) text.
     void setThinking(bool thinking);
+    ReplyView *reply() const { return m_reply; }
 
 Q_SIGNALS:
     void insertRequested(const QString &command);
@@ -31,21 +33,16 @@ protected:
 
 private:
     void buildUser(const QString &text);
-    void buildNotice(const QString &text, bool isError);
+    void buildNotice(const QString &text);
     void buildReply();
-    void showSegments(const QList<ReplySegment> &segments);
-    QWidget *makeSegmentView(const ReplySegment &segment);
-    void updateSegmentView(QWidget *view, const ReplySegment &segment);
     void paintNoticeIcon();
 
     QUuid m_id;
     AssistantModel::Role m_role;
     bool m_isError;
     QVBoxLayout *m_layout;
-    // A reply: its segments as shown, with one view each.
     ReplySplitter m_splitter;
-    QList<ReplySegment> m_segments;
-    QList<QWidget *> m_segmentViews;
+    ReplyView *m_reply = nullptr;
     QWidget *m_thinking = nullptr;
     QLabel *m_noticeIcon = nullptr;
 };
