@@ -277,6 +277,17 @@ void TestAssistantPanel::reply_showsProseAndCodeBlocksWithInsertAndWarning() {
     QCOMPARE(lines.at(1).insert->toolTip(),
              u"Put this command in the GAM Command field. It won't run until you press Run."_s);
 
+    // Tab goes from the header through the Insert buttons to the question field.
+    QWidget *web = button(u"webAssistantButton"_s);
+    web->setFocus();
+    QTRY_VERIFY(web->hasFocus());
+    QTest::keyClick(web, Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), lines.at(0).insert.data());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), lines.at(1).insert.data());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_panel->findChild<QuestionField *>(u"questionField"_s));
+
     QTest::mouseClick(lines.at(1).insert, Qt::LeftButton);
     QCOMPARE(m_inserted, QStringList{u"gam info domain"_s});
     QTest::mouseClick(lines.at(0).insert, Qt::LeftButton);
@@ -323,7 +334,11 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
                                                 "\xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d\\n```\\n" +
                                                 longCommand + "\\n```") +
                                stopReason("end_turn"));
-    ask(u"Edge cases"_s, server);
+    // The question itself is one long word too.
+    const QString longQuestion = QString(3000, u'q');
+    m_model->setInput(longQuestion);
+    m_model->send();
+    QTRY_VERIFY(server.request().has_value());
     QVERIFY(waitUntilIdle());
     MessageRow *reply = rows().at(1);
     QTRY_COMPARE(reply->reply()->codeBlocks().size(), 1);
@@ -331,6 +346,9 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
     QCOMPARE(scroll->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     const int viewportWidth = scroll->viewport()->width();
     QTRY_VERIFY(scroll->widget()->width() <= viewportWidth);
+    auto *question = rows().at(0)->findChild<FormattedText *>(u"messageText"_s);
+    QCOMPARE(question->toPlainText(), longQuestion);
+    QVERIFY(question->mapTo(scroll->viewport(), QPoint(question->width(), 0)).x() <= viewportWidth);
 
     ReplyView *text = reply->reply();
     const int lineHeight = text->fontMetrics().lineSpacing();

@@ -3,8 +3,10 @@
 #include "app/ui/Icons.h"
 #include "assistant/APIKeyStore.h"
 #include "assistant/AssistantModel.h"
+#include "assistant/ui/CodeBlock.h"
 #include "assistant/ui/MessageRow.h"
 #include "assistant/ui/QuestionField.h"
+#include "assistant/ui/ReplyView.h"
 #include "core/DesktopServices.h"
 #include "tabs/ui/HintText.h"
 
@@ -54,6 +56,9 @@ AssistantPanel::AssistantPanel(AssistantModel *model, DesktopServices *desktop, 
     m_renderTimer.setSingleShot(true);
     m_renderTimer.setInterval(0);
     connect(&m_renderTimer, &QTimer::timeout, this, &AssistantPanel::renderPending);
+    m_tabOrderTimer.setSingleShot(true);
+    m_tabOrderTimer.setInterval(0);
+    connect(&m_tabOrderTimer, &QTimer::timeout, this, &AssistantPanel::orderTabs);
 
     m_noKeyPage = buildNoKeyPage();
     m_tryPage = buildTryPage();
@@ -277,6 +282,8 @@ void AssistantPanel::showBody() {
 void AssistantPanel::appendRow(qsizetype index) {
     auto *row = new MessageRow(m_model->messages().at(index), m_conversation);
     connect(row, &MessageRow::insertRequested, this, [this](const QString &command) { m_insert(command); });
+    if (row->reply())
+        connect(row->reply(), &ReplyView::insertAdded, &m_tabOrderTimer, qOverload<>(&QTimer::start));
     connect(row, &MessageRow::linkActivated, this, [this](const QUrl &url) {
         if (isSafeToOpen(url))
             m_desktop->openUrl(url);
@@ -318,6 +325,23 @@ void AssistantPanel::clearRows() {
 void AssistantPanel::showThinking() {
     for (qsizetype i = 0; i < m_rows.size(); ++i)
         m_rows.at(i)->setThinking(i == m_rows.size() - 1 && m_model->isWaitingForText());
+}
+
+// Insert buttons come after the header and before the question field, in reading order.
+void AssistantPanel::orderTabs() {
+    QWidget *previous = m_webAssistant;
+    for (MessageRow *row : std::as_const(m_rows)) {
+        if (!row->reply())
+            continue;
+        for (const CodeBlock *codeBlock : row->reply()->codeBlocks()) {
+            for (const CodeBlock::Row &line : codeBlock->rows()) {
+                if (!line.insert)
+                    continue;
+                setTabOrder(previous, line.insert);
+                previous = line.insert;
+            }
+        }
+    }
 }
 
 void AssistantPanel::showResponding() {

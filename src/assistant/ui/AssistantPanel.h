@@ -48,6 +48,7 @@ private:
     void clearRows();
     void renderPending();
     void showThinking();
+    void orderTabs();
     void showResponding();
     void scrollToEnd();
 
@@ -74,6 +75,7 @@ private:
     // Streamed text is drawn once per turn of the event loop, not once per piece.
     QList<qsizetype> m_pendingRows;
     QTimer m_renderTimer;
+    QTimer m_tabOrderTimer;
     // The list follows new text while the user has not scrolled away from its end.
     bool m_followEnd = true;
 };

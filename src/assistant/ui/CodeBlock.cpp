@@ -104,6 +104,7 @@ void CodeBlock::showLine(Row &row, const QString &line) {
                     Q_EMIT insertRequested(each.line);
             }
         });
+        Q_EMIT insertAdded();
     }
     if (warn && !row.warning)
         row.warning = makeWarning();

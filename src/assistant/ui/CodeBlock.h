@@ -49,6 +49,8 @@ public:
 
 Q_SIGNALS:
     void insertRequested(const QString &command);
+    // An Insert button was added, so the panel can put it in its tab order.
+    void insertAdded();
 
 private:
     void showLine(Row &row, const QString &line);

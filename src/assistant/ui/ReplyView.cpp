@@ -151,6 +151,7 @@ void ReplyView::updateCodeBlocks(const QList<ReplySegment> &segments) {
             if (code == m_codeBlocks.size()) {
                 auto *codeBlock = new CodeBlock(int(block), viewport(), this);
                 connect(codeBlock, &CodeBlock::insertRequested, this, &ReplyView::insertRequested);
+                connect(codeBlock, &CodeBlock::insertAdded, this, &ReplyView::insertAdded);
                 m_codeBlocks.append(codeBlock);
             }
             m_codeBlocks.at(code)->setLines(segment.lines);

@@ -24,6 +24,7 @@ public:
 
 Q_SIGNALS:
     void insertRequested(const QString &command);
+    void insertAdded();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
