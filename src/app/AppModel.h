@@ -11,6 +11,7 @@ class GmailModel;
 class DesktopServices;
 class GAMSetup;
 class ProfileStore;
+class SecurityModel;
 struct DomainProfile;
 
 // The application's long-lived objects: the one console, the tab models and
@@ -26,7 +27,12 @@ public:
     AssistantModel *assistant() const { return m_assistant; }
     GmailModel *gmail() const { return m_gmail; }
     CustomCommandModel *custom() const { return m_custom; }
+    SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
+
+    // A practice window runs on simulated districts with settings of its own; set before the window is built.
+    bool isPractice() const { return m_practice; }
+    void setPractice(bool practice) { m_practice = practice; }
 
     // The start-up check; runs beside the console's task, never as it.
     void startCheck();
@@ -42,11 +48,13 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Gmail, Drive, Classroom, assistant and Security
-    // models join between the console and the setup check as they are built.
+    // Created in this order; the Drive and Classroom models join
+    // between the console and the setup check as they are built.
     Console *m_console;
     AssistantModel *m_assistant;
     GmailModel *m_gmail;
     CustomCommandModel *m_custom;
+    SecurityModel *m_security;
     GAMSetup *m_setup;
+    bool m_practice = false;
 };

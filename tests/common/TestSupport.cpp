@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <sys/stat.h>
 
 IsolatedSettings::IsolatedSettings() {
     if (QCoreApplication::organizationName().isEmpty())
@@ -25,6 +26,23 @@ QString writeScript(const QString &dir, const QString &name, const QString &body
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
+}
+
+SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder) {
+    const SecurityRecords records{folder + QStringLiteral("/evidence"),
+                                  folder + QStringLiteral("/audit/audit_log.txt")};
+    DomainProfile profile = store.activeProfile();
+    profile.exportDir = records.evidenceFolder;
+    profile.auditLog = records.auditLog;
+    store.update(profile);
+    return records;
+}
+
+int fileMode(const QString &path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return -1;
+    return int(status.st_mode & 07777);
 }
 
 void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog) {

@@ -32,8 +32,21 @@ bool seedPracticeDomain(const QString &folder, const QString &domain, int users)
 
 class ProfileStore;
 
-// Adds a profile for the practice district in configDir and makes it the active one.
+// Adds a profile named "Practice" for the district in configDir (empty: the default
+// folder) and makes it the active one.
 void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain);
+
+// Where the Security tab's records go in a test.
+struct SecurityRecords {
+    QString evidenceFolder;
+    QString auditLog;
+};
+
+// Points the active profile's evidence folder and audit log below folder.
+SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder);
+
+// The permission bits of a file or folder (e.g. 0600); -1 when it does not exist.
+int fileMode(const QString &path);
 
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);

@@ -20,6 +20,8 @@ public:
 
     void showStartupNotice();
     void showAbout();
+    // Explains the practice domain and offers to start it in a window of its own.
+    void explainPractice();
     // Settings… and Manage Domains… stay disabled until a Settings window is there to open.
     void setSettingsAvailable(bool available);
 
@@ -29,6 +31,7 @@ public:
 Q_SIGNALS:
     void settingsRequested();
     void manageDomainsRequested();
+    void practiceRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

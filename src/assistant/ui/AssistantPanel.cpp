@@ -196,6 +196,8 @@ QWidget *AssistantPanel::buildTryPage() {
 QWidget *AssistantPanel::buildConversation() {
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(u"conversation"_s);
+    // It takes focus so the keyboard can scroll it; it has no visible label of its own.
+    m_scroll->setAccessibleName(u"Conversation"_s);
     m_scroll->setWidgetResizable(true);
     // Long lines wrap; the conversation never scrolls sideways.
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
