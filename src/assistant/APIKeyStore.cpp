@@ -13,11 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-APIKeyNotifier *APIKeyNotifier::instance() {
-    static APIKeyNotifier notifier;
-    return &notifier;
-}
-
 namespace APIKeyStore {
 
 namespace {
@@ -161,10 +156,8 @@ QCoro::Task<> saveKey(QString key) {
         return store(bytes);
     });
     const Status status = co_await saving;
-    if (status.saved) {
-        Q_EMIT APIKeyNotifier::instance()->keyChanged();
+    if (status.saved)
         co_return;
-    }
     QString description = status.message;
     if (description.isEmpty()) {
         QString keyring = PlatformTexts::keychain();
@@ -183,7 +176,6 @@ QCoro::Task<> deleteKey() {
         clear();
         return true;
     });
-    Q_EMIT APIKeyNotifier::instance()->keyChanged();
 }
 
 } // namespace APIKeyStore

@@ -3,7 +3,6 @@
 #include "core/Error.h"
 
 #include <QCoroTask>
-#include <QObject>
 #include <QString>
 #include <optional>
 
@@ -20,17 +19,6 @@ private:
     int m_code;
 };
 
-// Announces, process-wide, that the stored key was saved or removed, so every
-// view of the key (the assistant panel, the Settings pane) can look again.
-class APIKeyNotifier : public QObject {
-    Q_OBJECT
-public:
-    static APIKeyNotifier *instance();
-
-Q_SIGNALS:
-    void keyChanged();
-};
-
 // The assistant's Anthropic API key, kept only in the user's Secret Service
 // keyring as one item (service and account attributes, with a label). Every
 // keyring call runs on a worker thread, so none of these blocks the UI thread.
@@ -42,9 +30,9 @@ QString itemLabel();
 
 // The stored key, or none when there is no key or the keyring cannot be read.
 QCoro::Task<std::optional<QString>> loadKey();
-// Replaces the stored key and announces the change. Throws KeychainError.
+// Replaces the stored key. Throws KeychainError.
 QCoro::Task<> saveKey(QString key);
-// Removes the stored key, if any, and announces the change; failures leave the key where it was.
+// Removes the stored key, if any; failures leave the key where it was.
 QCoro::Task<> deleteKey();
 
 // From now on the key lives in this process only and the keyring is never opened

@@ -1,7 +1,7 @@
 #include "assistant/AssistantModel.h"
 
 #include "app/GAMSetup.h"
-#include "assistant/APIKeyStore.h"
+#include "assistant/APIKeyChanges.h"
 #include "assistant/AnthropicClient.h"
 #include "core/PlatformTexts.h"
 
@@ -31,7 +31,7 @@ QJsonArray withoutBlankText(const QJsonArray &content) {
 AssistantModel::AssistantModel(KeyLoader loadKey, QObject *parent)
     : QObject(parent)
     , m_loadKey(std::move(loadKey)) {
-    connect(APIKeyNotifier::instance(), &APIKeyNotifier::keyChanged, this, &AssistantModel::refreshKey);
+    connect(APIKeyChanges::instance(), &APIKeyChanges::keyChanged, this, &AssistantModel::refreshKey);
     refreshKey();
 }
 

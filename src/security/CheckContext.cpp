@@ -84,11 +84,11 @@ QCoro::Task<QList<EvidenceItem>> CheckContext::saveEvidence(QString content, QSt
     co_return QList<EvidenceItem>{EvidenceItem{QUuid::createUuid(), name.localName, path}};
 }
 
-QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localPath, std::optional<QString> folderPath,
+QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localURL, std::optional<QString> folderPath,
                                                                 QString fileName) const {
     const QString user = trimSpacesAndTabs(profile.driveUploadUser);
     const QString folderID = trimSpacesAndTabs(profile.driveFolderID);
-    const QString localName = QFileInfo(localPath).fileName();
+    const QString localName = QFileInfo(localURL).fileName();
     try {
         QStringList target{u"teamdriveparentid"_s, folderID};
         QString driveName = fileName;
@@ -119,14 +119,14 @@ QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localPat
             }
         }
 
-        const QStringList createFile = QStringList{u"user"_s,      user,      u"create"_s,        u"drivefile"_s,
-                                                   u"localfile"_s, localPath, u"drivefilename"_s, driveName} +
+        const QStringList createFile = QStringList{u"user"_s,      user,     u"create"_s,        u"drivefile"_s,
+                                                   u"localfile"_s, localURL, u"drivefilename"_s, driveName} +
                                        target + QStringList{u"returnidonly"_s};
         const CommandResult upload = co_await runSecurityCommand(createFile, SecurityTimeout::upload);
         const std::optional<QString> fileID =
             upload.exitCode == 0 ? EvidenceFiles::driveIdentifier(upload.stdOut) : std::nullopt;
         if (!fileID) {
-            liveConsole().log(u"  Couldn't confirm the upload — keeping the local copy: "_s + localPath,
+            liveConsole().log(u"  Couldn't confirm the upload — keeping the local copy: "_s + localURL,
                               LogKind::warning);
             co_return std::nullopt;
         }
@@ -134,15 +134,15 @@ QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localPat
         const QStringList verify{u"user"_s, user, u"show"_s, u"fileinfo"_s, *fileID, u"fields"_s, u"id"_s};
         const CommandResult verified = co_await runSecurityCommand(verify, SecurityTimeout::verification);
         if (verified.exitCode != 0) {
-            liveConsole().log(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localPath,
+            liveConsole().log(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localURL,
                               LogKind::warning);
             co_return std::nullopt;
         }
 
-        QFile::remove(localPath);
+        QFile::remove(localURL);
         liveConsole().log(u"  Uploaded and verified: "_s + displayName + u" — local copy removed."_s, LogKind::success);
         try {
-            const QString folder = QFileInfo(localPath).absolutePath();
+            const QString folder = QFileInfo(localURL).absolutePath();
             if (const auto hash = EvidenceFiles::moveChecksumToUploaded(folder, localName, displayName))
                 liveConsole().log(u"  SHA-256 of "_s + displayName + u": "_s + *hash, LogKind::info);
         } catch (const Error &error) {

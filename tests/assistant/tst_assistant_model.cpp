@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "app/GAMSetup.h"
-#include "assistant/APIKeyStore.h"
+#include "assistant/APIKeyChanges.h"
 #include "assistant/AssistantModel.h"
 
 #include <QCoroTimer>
@@ -347,10 +347,10 @@ void TestAssistantModel::keyState_followsTheKeyStoreNotification() {
     QVERIFY(m_model->hasAPIKey());
     QSignalSpy changes(m_model.get(), &AssistantModel::hasAPIKeyChanged);
     m_key.reset();
-    Q_EMIT APIKeyNotifier::instance()->keyChanged();
+    APIKeyChanges::post();
     QTRY_VERIFY(!m_model->hasAPIKey());
     m_key = u"sk-ant-new"_s;
-    Q_EMIT APIKeyNotifier::instance()->keyChanged();
+    APIKeyChanges::post();
     QTRY_VERIFY(m_model->hasAPIKey());
     QCOMPARE(changes.size(), 2);
 }

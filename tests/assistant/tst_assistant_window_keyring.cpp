@@ -4,12 +4,14 @@
 
 #include "app/AppModel.h"
 #include "app/ui/MainWindow.h"
+#include "assistant/APIKeyChanges.h"
 #include "assistant/APIKeyStore.h"
 #include "assistant/AssistantModel.h"
 #include "assistant/ui/AssistantPanel.h"
 #include "assistant/ui/QuestionField.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
+#include "profiles/ui/SettingsWindow.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -31,12 +33,14 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void savedKey_turnsThePanelOn_andOpenSettingsGoesToTheSettingsAction();
+    void keySavedInSettings_turnsThePanelOn();
     void ask_stream_insert_thenRunWithTheRunButton();
     void keyRemovedWhileAReplyStreams_hidesTheConversationButTheReplyEnds();
 
 private:
     QString page() const;
+    // Stores the key and announces it, as the Settings window does.
+    void storeKey();
     void ask(const QString &question);
     bool waitUntilIdle() const;
 
@@ -86,6 +90,11 @@ QString TestAssistantWindowKeyring::page() const {
     return m_panel->findChild<QStackedWidget *>()->currentWidget()->objectName();
 }
 
+void TestAssistantWindowKeyring::storeKey() {
+    awaitTask(APIKeyStore::saveKey(u"sk-ant-e2e-key"_s));
+    APIKeyChanges::post();
+}
+
 void TestAssistantWindowKeyring::ask(const QString &question) {
     auto *field = m_panel->findChild<QuestionField *>(u"questionField"_s);
     field->setFocus();
@@ -97,23 +106,23 @@ bool TestAssistantWindowKeyring::waitUntilIdle() const {
     return QTest::qWaitFor([this] { return !m_model->assistant()->isResponding(); }, 10000);
 }
 
-void TestAssistantWindowKeyring::savedKey_turnsThePanelOn_andOpenSettingsGoesToTheSettingsAction() {
+void TestAssistantWindowKeyring::keySavedInSettings_turnsThePanelOn() {
     QTRY_COMPARE(page(), u"noKeyPage"_s);
-    auto *open = m_panel->findChild<QPushButton *>(u"openSettingsButton"_s);
-    QVERIFY(!open->isEnabled());
-    m_window->setSettingsAvailable(true);
-    QSignalSpy requested(m_window.get(), &MainWindow::settingsRequested);
-    QTest::mouseClick(open, Qt::LeftButton);
-    QCOMPARE(requested.size(), 1);
+    QTest::mouseClick(m_panel->findChild<QPushButton *>(u"openSettingsButton"_s), Qt::LeftButton);
+    QTRY_VERIFY(m_window->settingsWindow() && m_window->settingsWindow()->isVisible());
+    SettingsWindow *settings = m_window->settingsWindow();
+    QCOMPARE(settings->currentTab(), SettingsTab::assistant);
 
-    awaitTask(APIKeyStore::saveKey(u"sk-ant-e2e-key"_s));
+    QTest::keyClicks(settings->findChild<QLineEdit *>(u"apiKeyField"_s), u"sk-ant-e2e-key"_s);
+    QTest::mouseClick(settings->findChild<QPushButton *>(u"saveKeyButton"_s), Qt::LeftButton);
     QTRY_COMPARE(page(), u"tryPage"_s);
-    awaitTask(APIKeyStore::deleteKey());
+    QTRY_VERIFY(settings->findChild<QPushButton *>(u"removeKeyButton"_s)->isEnabled());
+    QTest::mouseClick(settings->findChild<QPushButton *>(u"removeKeyButton"_s), Qt::LeftButton);
     QTRY_COMPARE(page(), u"noKeyPage"_s);
 }
 
 void TestAssistantWindowKeyring::ask_stream_insert_thenRunWithTheRunButton() {
-    awaitTask(APIKeyStore::saveKey(u"sk-ant-e2e-key"_s));
+    storeKey();
     QTRY_COMPARE(page(), u"tryPage"_s);
     ReplayServer server;
     server.respond = [](QTcpSocket *socket) {
@@ -147,7 +156,7 @@ void TestAssistantWindowKeyring::ask_stream_insert_thenRunWithTheRunButton() {
 }
 
 void TestAssistantWindowKeyring::keyRemovedWhileAReplyStreams_hidesTheConversationButTheReplyEnds() {
-    awaitTask(APIKeyStore::saveKey(u"sk-ant-e2e-key"_s));
+    storeKey();
     QTRY_COMPARE(page(), u"tryPage"_s);
     ReplayServer server;
     server.respond = [](QTcpSocket *socket) { socket->write(streamHead() + textStart(0) + textDelta(0, "Part")); };
@@ -155,6 +164,7 @@ void TestAssistantWindowKeyring::keyRemovedWhileAReplyStreams_hidesTheConversati
     QTRY_COMPARE(m_model->assistant()->messages().value(1).text, u"Part"_s);
 
     awaitTask(APIKeyStore::deleteKey());
+    APIKeyChanges::post();
     QTRY_COMPARE(page(), u"noKeyPage"_s);
     // Stop stays within reach; the reply already under way finishes.
     QVERIFY(m_panel->findChild<QPushButton *>(u"stopButton"_s)->isVisible());
@@ -169,7 +179,7 @@ void TestAssistantWindowKeyring::keyRemovedWhileAReplyStreams_hidesTheConversati
     QTRY_COMPARE(m_model->assistant()->messages().size(), 3);
     QCOMPARE(m_model->assistant()->messages().last().text, AssistantModel::missingKeyNotice());
 
-    awaitTask(APIKeyStore::saveKey(u"sk-ant-e2e-key"_s));
+    storeKey();
     QTRY_COMPARE(page(), u"conversation"_s);
 }
 

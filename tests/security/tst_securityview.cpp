@@ -259,7 +259,7 @@ void SecurityViewTest::result_flagsTablesEvidenceAndPlan() {
     auto *reveal = inDetail<QPushButton>(u"revealButton"_s);
     QCOMPARE(reveal->text(), u"Show in File Manager"_s);
     QTest::mouseClick(reveal, Qt::LeftButton);
-    QCOMPARE(m_desktop.revealedPaths, QStringList{*m_model->result(SecurityCheck::filters)->evidence[0].localPath});
+    QCOMPARE(m_desktop.revealedPaths, QStringList{*m_model->result(SecurityCheck::filters)->evidence[0].localURL});
 
     auto *plan = inDetail<QPushButton>(u"planButton"_s);
     QCOMPARE(plan->text(), u"Delete All 1 Filter(s)…"_s);

@@ -51,8 +51,7 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     , m_tabs(new QTabWidget)
     , m_splitter(new QSplitter(Qt::Vertical))
     , m_settings(new QAction(u"Settings…"_s, this))
-    , m_manageDomains(nullptr)
-    , m_assistantPanel(nullptr) {
+    , m_manageDomains(nullptr) {
     setObjectName(u"mainWindow"_s);
     setWindowIcon(Icons::appIcon());
     setMinimumSize(minimumWindowSize);
@@ -78,10 +77,11 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
                    Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     auto *customView = new CustomCommandView(model->custom(), model->console());
     // Insert only fills the command field; running stays with the Run button.
-    m_assistantPanel =
+    auto *assistantPanel =
         new AssistantPanel(model->assistant(), desktop,
                            [custom = model->custom()](const QString &command) { custom->setCommand(command); });
-    customView->panelArea()->addWidget(m_assistantPanel);
+    connect(assistantPanel, &AssistantPanel::settingsRequested, this, [this] { showSettings(SettingsTab::assistant); });
+    customView->panelArea()->addWidget(assistantPanel);
     m_tabs->addTab(customView, Icons::icon(Icons::Symbol::terminal), u"Custom Command"_s);
     m_tabs->setCurrentIndex(int(Tab::gmail));
 
@@ -110,7 +110,11 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     connect(m_manageDomains, &QAction::triggered, this, &MainWindow::manageDomainsRequested);
 
     buildMenus();
-    setSettingsAvailable(false);
+    connect(this, &MainWindow::settingsRequested, this, [this] {
+        // Settings… brings back an open window as it was; a new one starts on GAM.
+        showSettings(m_settingsWindow ? m_settingsWindow->currentTab() : SettingsTab::gam);
+    });
+    connect(this, &MainWindow::manageDomainsRequested, this, [this] { showSettings(SettingsTab::domains); });
 
     for (int i = 0; i < m_tabs->count(); ++i)
         FormAccessibility::prepare(m_tabs->widget(i));
@@ -127,8 +131,8 @@ void MainWindow::buildMenus() {
     m_settings->setObjectName(u"settingsAction"_s);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setShortcutContext(Qt::ApplicationShortcut);
+    m_settings->setToolTip(u"Settings ("_s + PlatformTexts::settingsShortcut() + u")"_s);
     connect(m_settings, &QAction::triggered, this, &MainWindow::settingsRequested);
-    connect(m_assistantPanel, &AssistantPanel::settingsRequested, m_settings, &QAction::trigger);
     file->addAction(m_settings);
     file->addSeparator();
     QAction *quit = file->addAction(u"&Quit"_s, this, &MainWindow::close);
@@ -152,13 +156,15 @@ void MainWindow::buildMenus() {
     help->addAction(u"About Tarnwick"_s, this, &MainWindow::showAbout);
 }
 
-void MainWindow::setSettingsAvailable(bool available) {
-    const QString why = available ? QString() : u"The Settings window is not part of this build yet."_s;
-    for (QAction *action : {m_settings, m_manageDomains}) {
-        action->setEnabled(available);
-        action->setToolTip(why);
+void MainWindow::showSettings(SettingsTab tab) {
+    if (!m_settingsWindow) {
+        m_settingsWindow = new SettingsWindow(m_model->profiles(), m_model->console(), this);
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_assistantPanel->setSettingsAvailable(available);
+    m_settingsWindow->showTab(tab);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void MainWindow::refreshTitle() {

@@ -1,7 +1,6 @@
 #include "assistant/ui/AssistantPanel.h"
 
 #include "app/ui/Icons.h"
-#include "assistant/APIKeyStore.h"
 #include "assistant/AssistantModel.h"
 #include "assistant/ui/CodeBlock.h"
 #include "assistant/ui/MessageRow.h"
@@ -90,7 +89,6 @@ AssistantPanel::AssistantPanel(AssistantModel *model, DesktopServices *desktop, 
         appendRow(i);
     showBody();
     showResponding();
-    setSettingsAvailable(false);
 }
 
 QWidget *AssistantPanel::buildHeader() {
@@ -146,27 +144,12 @@ QWidget *AssistantPanel::buildNoKeyPage() {
     m_openSettings->setAutoDefault(false);
     connect(m_openSettings, &QPushButton::clicked, this, &AssistantPanel::settingsRequested);
 
-    m_keyringHint = new QLabel(page);
-    m_keyringHint->setObjectName(u"keyringHint"_s);
-    m_keyringHint->setWordWrap(true);
-    m_keyringHint->setAlignment(Qt::AlignCenter);
-    m_keyringHint->setTextFormat(Qt::RichText);
-    m_keyringHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_keyringHint->setForegroundRole(QPalette::PlaceholderText);
-    const QString command = u"secret-tool store --label='"_s + APIKeyStore::itemLabel() + u"' service "_s +
-                            APIKeyStore::serviceName() + u" account "_s + APIKeyStore::accountName();
-    m_keyringHint->setText(
-        u"Settings → Assistant is not in this build yet. Meanwhile, store the key in your system keyring from a "
-        "terminal (secret-tool asks for it):<br><code>"_s +
-        command.toHtmlEscaped() + u"</code><br>The assistant turns on when you come back to this window."_s);
-
     auto *column = new QVBoxLayout;
     column->setSpacing(8);
     column->addWidget(m_keyIcon);
     column->addWidget(heading);
     column->addWidget(text);
     column->addWidget(m_openSettings, 0, Qt::AlignCenter);
-    column->addWidget(m_keyringHint);
     auto *centred = new QHBoxLayout;
     centred->addStretch(1);
     centred->addLayout(column, 4);
@@ -263,12 +246,6 @@ void AssistantPanel::changeEvent(QEvent *event) {
 void AssistantPanel::paintSymbols() {
     showAsLink(m_webAssistant, palette());
     m_keyIcon->setPixmap(Icons::tinted(Icons::Symbol::key, palette().color(QPalette::PlaceholderText), 40));
-}
-
-void AssistantPanel::setSettingsAvailable(bool available) {
-    m_openSettings->setEnabled(available);
-    m_openSettings->setToolTip(available ? QString() : u"The Settings window is not part of this build yet."_s);
-    m_keyringHint->setVisible(!available);
 }
 
 void AssistantPanel::showBody() {

@@ -24,9 +24,6 @@ public:
 
     AssistantPanel(AssistantModel *model, DesktopServices *desktop, InsertAction insert, QWidget *parent = nullptr);
 
-    // Until the Settings window exists, the no-key state says where the key goes instead.
-    void setSettingsAvailable(bool available);
-
 Q_SIGNALS:
     void settingsRequested();
 
@@ -67,7 +64,6 @@ private:
     QList<MessageRow *> m_rows;
     QLabel *m_keyIcon;
     QPushButton *m_openSettings;
-    QLabel *m_keyringHint;
     QuestionField *m_field;
     QPushButton *m_send;
     QPushButton *m_stop;
