@@ -5,6 +5,7 @@
 #include <QUuid>
 
 class AssistantModel;
+class ClassroomModel;
 class Console;
 class CustomCommandModel;
 class GmailModel;
@@ -26,6 +27,7 @@ public:
     Console *console() const { return m_console; }
     AssistantModel *assistant() const { return m_assistant; }
     GmailModel *gmail() const { return m_gmail; }
+    ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
@@ -48,11 +50,12 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive and Classroom models join
-    // between the console and the setup check as they are built.
+    // Created in this order; the Drive model joins between the Gmail and
+    // Classroom models once it is built.
     Console *m_console;
     AssistantModel *m_assistant;
     GmailModel *m_gmail;
+    ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
