@@ -8,6 +8,7 @@ class AssistantModel;
 class ClassroomModel;
 class Console;
 class CustomCommandModel;
+class DriveModel;
 class GmailModel;
 class DesktopServices;
 class GAMSetup;
@@ -27,6 +28,7 @@ public:
     Console *console() const { return m_console; }
     AssistantModel *assistant() const { return m_assistant; }
     GmailModel *gmail() const { return m_gmail; }
+    DriveModel *drive() const { return m_drive; }
     ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
@@ -50,11 +52,11 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive model joins between the Gmail and
-    // Classroom models once it is built.
+    // Created in this order, the order of the application's overview.
     Console *m_console;
     AssistantModel *m_assistant;
     GmailModel *m_gmail;
+    DriveModel *m_drive;
     ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
