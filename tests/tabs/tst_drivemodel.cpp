@@ -21,7 +21,7 @@ namespace {
 const QString user = u"jordan.lee@lakeside.example.org"_s;
 const QString fields = u"id,name,mimeType,size,modifiedTime"_s;
 const QString listingHeader = u"Owner,id,name,mimeType,modifiedTime,size\n"_s;
-const QString tail = u"\n\nThis action cannot be undone. Continue?\n\nDomain: Lakeside (lakeside.example.org)"_s;
+const QString tail = u"\n\nThis action cannot be undone. Continue?\n\nDomain: Practice (lakeside.example.org)"_s;
 
 const QStringList batchPrefix{u"config"_s, u"auto_batch_min"_s, u"1"_s,  u"num_threads"_s,
                               u"20"_s,     u"redirect"_s,       u"csv"_s};
@@ -77,10 +77,7 @@ void DriveModelTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), u"lakeside.example.org"_s);
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<DriveModel>(m_console.get());
 }

@@ -60,10 +60,7 @@ void DriveViewTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), u"lakeside.example.org"_s);
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<DriveModel>(m_console.get());
     m_view = std::make_unique<DriveView>(m_model.get(), m_console.get());
