@@ -189,6 +189,9 @@ void DriveViewTest::findFromTheForm_sendsWhatWasTyped() {
     QTest::mouseClick(child<QRadioButton>(u"methodName"_s), Qt::LeftButton);
     QTest::keyClicks(child<QLineEdit>(u"driveUserEmail"_s), u"pat@lakeside.example.org"_s);
     QTest::keyClicks(child<QLineEdit>(u"driveFileName"_s), u"plan"_s);
+    // Shortcuts reach only the active window.
+    m_view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
     QTest::keyClick(child<QLineEdit>(u"driveFileName"_s), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 1 && !m_console->isBusy(); }, 10000));
     QCOMPARE(m_gam->arguments(1).mid(0, 6), (QStringList{u"user"_s, u"pat@lakeside.example.org"_s, u"print"_s,
