@@ -20,7 +20,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int sheetWidth = 600;
+constexpr int contentWidth = 560;
+constexpr const char *samplePlaceholder = "samplePlaceholder";
 
 QPushButton *button(const QString &text, const QString &objectName) {
     auto *result = new QPushButton(text);
@@ -60,7 +61,6 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     setObjectName(u"domainSetupSheet"_s);
     setWindowTitle(u"Set Up New Domain"_s);
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(sheetWidth);
 
     auto *layout = new QVBoxLayout(this);
     // Messages come and go; the sheet grows and shrinks with them instead of squeezing the form.
@@ -76,6 +76,8 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
                    u"and Customer ID to gam.cfg, and check service account access. You'll sign in through your "
                    u"browser."_s);
     description->setWordWrap(true);
+    // The sheet keeps one width whatever its messages; they wrap within it.
+    description->setMinimumWidth(contentWidth);
     layout->addWidget(description);
 
     auto *picker = new QWidget;
@@ -177,7 +179,7 @@ QLineEdit *DomainSetupSheet::addField(QFormLayout *form, const QString &label, c
                                       const QString &placeholder, void (NewDomainSetup::*setter)(const QString &)) {
     auto *field = new QLineEdit;
     field->setObjectName(objectName);
-    field->setPlaceholderText(placeholder);
+    field->setProperty(samplePlaceholder, placeholder);
     field->setAccessibleName(label);
     connect(field, &QLineEdit::textChanged, m_setup, setter);
     form->addRow(label, field);
@@ -198,6 +200,9 @@ void DomainSetupSheet::refresh() {
         option->setEnabled(editable);
     m_fields->setEnabled(editable);
     m_layoutGroup->button(int(m_setup->layout()))->setChecked(true);
+    // Greyed out, a sample reads like an answer; only fields still open show theirs.
+    for (QLineEdit *field : {m_name, m_admin, m_checkUser, m_sectionName})
+        field->setPlaceholderText(editable ? field->property(samplePlaceholder).toString() : QString());
     for (const auto &[field, text] : {std::pair{m_name, m_setup->name()},
                                       {m_admin, m_setup->admin()},
                                       {m_checkUser, m_setup->checkUser()},
