@@ -45,6 +45,8 @@ public:
     QStringList quitWarnings() const;
 
 private:
+    void followActiveProfile();
+
     ProfileStore *m_profiles;
     // Created in this order; the Drive, Classroom and assistant models join
     // between the console and the setup check as they are built.
@@ -53,5 +55,6 @@ private:
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
+    QUuid m_activeID;
     bool m_practice = false;
 };
