@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "core/Console.h"
+#include "core/GAM.h"
 #include "profiles/ProfileStore.h"
 
 #include <QCoreApplication>
@@ -86,6 +87,18 @@ QStringList logLines(const Console &console) {
     for (qsizetype i = 0; i < console.entryCount(); ++i)
         lines.append(console.entryAt(i).text);
     return lines;
+}
+
+namespace {
+
+QCoro::Task<> runGAMOnce(QStringList arguments, CancelToken cancel) {
+    co_await GAM::runGAM(arguments, 60, GAM::ProfileChoice::active(), cancel);
+}
+
+} // namespace
+
+void startGAMTask(Console &console, const QString &label, const QStringList &arguments) {
+    console.run(label, [arguments](CancelToken cancel) { return runGAMOnce(arguments, cancel); });
 }
 
 bool seedPracticeDomain(const QString &folder, const QString &domain, int users) {

@@ -27,6 +27,9 @@ class Console;
 // The texts of every log entry, oldest first.
 QStringList logLines(const Console &console);
 
+// Starts a console task with this label that runs gam once with these arguments.
+void startGAMTask(Console &console, const QString &label, const QStringList &arguments);
+
 // Seeds a practice district into folder with the simulated gam; false when seeding failed.
 bool seedPracticeDomain(const QString &folder, const QString &domain, int users);
 

@@ -18,6 +18,7 @@
 #include "core/PlatformTexts.h"
 #include "profiles/ProfileStore.h"
 #include "security/ui/SecurityView.h"
+#include "tabs/ui/ClassroomView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -70,7 +71,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     m_tabs->setObjectName(u"tabs"_s);
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
+    m_tabs->addTab(new ClassroomView(model->classroom(), model->console()), Icons::icon(Icons::Symbol::graduationCap),
+                   u"Google Classroom"_s);
     m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
                    Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
