@@ -20,6 +20,7 @@
 #include <QStackedWidget>
 #include <QTcpSocket>
 #include <QTextBlock>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -359,6 +360,8 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
     QPushButton *insert = text->codeBlocks().first()->rows().first().insert;
     QTRY_VERIFY(insert->isVisible());
     QVERIFY(insert->mapTo(scroll->viewport(), QPoint(insert->width(), 0)).x() <= viewportWidth);
+    // A reply that ends in a code block is tall enough for the whole box.
+    QTRY_COMPARE(qCeil(text->codeBlocks().first()->box(text->document()).bottom()), text->height());
     QTest::mouseClick(insert, Qt::LeftButton);
     QCOMPARE(m_inserted, QStringList{QString::fromLatin1(longCommand)});
 }
