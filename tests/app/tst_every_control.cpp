@@ -229,13 +229,17 @@ QStringList namingProblems(QWidget *root) {
 QStringList shortcutProblems(QWidget *root) {
     QStringList problems;
     QHash<QKeySequence, QAbstractButton *> active;
+    const QWidget *assistant = root->findChild<QWidget *>(u"assistantPanel"_s);
     for (QAbstractButton *button : root->findChildren<QAbstractButton *>()) {
         if (button->window() != root->window())
             continue;
         const QKeySequence keys = button->shortcut();
         const QString label = FormAccessibility::labelText(button->text());
         static const QStringList mainActions{u"Run"_s, u"Find"_s, u"Preview"_s, u"Export"_s, u"Stop"_s};
-        const bool main = std::any_of(mainActions.begin(), mainActions.end(),
+        // The assistant's Stop ends a chat reply, not the running command; Esc stays the log's
+        // Stop alone, since two buttons with one key on screen together would both go dead.
+        const bool main = !(assistant && assistant->isAncestorOf(button)) &&
+                          std::any_of(mainActions.begin(), mainActions.end(),
                                       [&label](const QString &verb) { return label.startsWith(verb); });
         if (keys.isEmpty()) {
             if (main)
