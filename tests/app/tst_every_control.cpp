@@ -236,8 +236,8 @@ QStringList shortcutProblems(QWidget *root) {
         const QKeySequence keys = button->shortcut();
         const QString label = FormAccessibility::labelText(button->text());
         static const QStringList mainActions{u"Run"_s, u"Find"_s, u"Preview"_s, u"Export"_s, u"Stop"_s};
-        // The assistant's Stop ends a chat reply, not the running command; Esc stays the log's
-        // Stop alone, since two buttons with one key on screen together would both go dead.
+        // The assistant's Stop ends a chat reply, not the running command; its Esc belongs to the
+        // panel (while the focus is there), not to the button.
         const bool main = !(assistant && assistant->isAncestorOf(button)) &&
                           std::any_of(mainActions.begin(), mainActions.end(),
                                       [&label](const QString &verb) { return label.startsWith(verb); });
