@@ -217,6 +217,17 @@ void TestAssistantPanel::sendAndStop_swapWhileAReplyStreams() {
     QVERIFY(send->isVisible());
     QVERIFY(!stop->isVisible());
     QTRY_COMPARE(rows().at(1)->findChild<FormattedText *>(u"replyText"_s)->toPlainText(), u"Partial\n\n(Stopped.)"_s);
+
+    // Escape in the question field stops the next reply too, and leaves the typed text.
+    ReplayServer second;
+    second.respond = [](QTcpSocket *socket) { socket->write(streamHead()); };
+    ask(u"List groups"_s, second);
+    auto *field = m_panel->findChild<QuestionField *>(u"questionField"_s);
+    QTest::keyClicks(field, u"next"_s);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(waitUntilIdle());
+    QTRY_COMPARE(rows().at(3)->findChild<FormattedText *>(u"replyText"_s)->toPlainText(), u"(Stopped.)"_s);
+    QCOMPARE(field->toPlainText(), u"next"_s);
 }
 
 void TestAssistantPanel::reply_showsProseAndCodeBlocksWithInsertAndWarning() {
