@@ -119,6 +119,8 @@ void IndicatorListView::refresh() {
                     u"when written differently (2001:db8::1 and 2001:DB8:0:0:0:0:0:1), and a line may be a range such "
                     u"as 203.0.113.0/24 or 2001:db8::/32. File: "_s +
                     m_model->indicatorFilePath());
+    // The note tells how what is typed here will be matched.
+    m_field->setAccessibleDescription(m_note->text());
 }
 
 void IndicatorListView::refreshAdd() {

@@ -1,6 +1,7 @@
 #include "security/ui/SecurityCheckDetail.h"
 
 #include "app/ui/FormAccessibility.h"
+#include "app/ui/Shortcuts.h"
 #include "core/Console.h"
 #include "security/SecurityModel.h"
 #include "security/ui/IndicatorListView.h"
@@ -205,6 +206,7 @@ void SecurityCheckDetail::addSearchField(QVBoxLayout *layout) {
     auto *exportList = new QPushButton(u"Export Indicator List"_s);
     exportList->setObjectName(u"exportIndicatorListButton"_s);
     exportList->setToolTip(u"Save the known-indicator list as evidence for this domain"_s);
+    Shortcuts::assign(exportList, Shortcuts::exportCSV);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_addToList);
     buttons->addWidget(exportList);
