@@ -124,6 +124,28 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_window);
     }
 
+    // Each pane gets the window height it needs, whichever pane was shown before it.
+    void windowHeight_followsThePaneShown() {
+        openOn(SettingsTab::gam);
+        const auto fits = [this] {
+            const QWidget *page = m_window->tabs()->currentWidget();
+            return page->height() >= page->heightForWidth(page->width());
+        };
+        const int gamHeight = m_window->height();
+        QVERIFY(fits());
+        m_window->showTab(SettingsTab::domains);
+        const int domainsHeight = m_window->height();
+        m_window->showTab(SettingsTab::security);
+        QVERIFY(fits());
+        const int securityHeight = m_window->height();
+        QVERIFY(securityHeight < domainsHeight);
+        QVERIFY2(gamHeight < securityHeight, "the GAM pane is the shortest");
+        m_window->showTab(SettingsTab::assistant);
+        QVERIFY(fits());
+        m_window->showTab(SettingsTab::gam);
+        QCOMPARE(m_window->height(), gamHeight);
+    }
+
     void gamPane_chooseAndAutodetect() {
         const QString fakeBin = m_dir->filePath(u"path-bin"_s);
         QDir().mkpath(fakeBin);
