@@ -174,7 +174,7 @@ void SecurityCheckDetail::addAccountsEditor(QVBoxLayout *layout, const QString &
     editor->setFixedHeight(editor->fontMetrics().lineSpacing() * accountLinesShown + 2 * editor->frameWidth() + 8);
     editor->setPlaceholderText(u"jane.doe\npat.lee@district.example.org"_s);
     editor->setText((m_model->*text)());
-    connect(editor, &LinesEditor::textEdited, m_model, setText);
+    connect(editor, &LinesEditor::userTextChanged, m_model, setText);
     connect(m_model, changed, editor, [this, editor, text] { editor->setText((m_model->*text)()); });
     layout->addWidget(fieldLabel(label, editor));
     layout->addWidget(editor);
