@@ -241,8 +241,10 @@ void compare(const Listing &listing, const QString &folder, QTextStream &out) {
         const double processor = python.processor / ours.processor;
         out << "  " << label.leftJustified(66) << QString::number(wall, 'f', 1).rightJustified(8)
             << "x   (processor time " << QString::number(processor, 'f', 1) << "x)";
+        // Judged on processor time: other work on a shared machine disturbs it far
+        // less than the wall clock, for both readers alike.
         if (goal > 0)
-            out << "  goal " << goal << "x: " << (std::max(wall, processor) >= goal ? "PASS" : "FAIL");
+            out << "  goal " << goal << "x: " << (processor >= goal ? "PASS" : "FAIL");
         out << "\n";
     };
     out << "Best of " << rounds << " rounds, wall clock (processor time in brackets). parseCSV keeps the input and "
