@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+class ClassroomModel;
 class Console;
 class CustomCommandModel;
 class GmailModel;
@@ -24,6 +25,7 @@ public:
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
+    ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
@@ -46,10 +48,11 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive, Classroom and assistant models join
+    // Created in this order; the Drive and assistant models join
     // between the console and the setup check as they are built.
     Console *m_console;
     GmailModel *m_gmail;
+    ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;

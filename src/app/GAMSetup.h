@@ -7,6 +7,7 @@
 #include <optional>
 
 class Console;
+class DesktopServices;
 
 namespace GAMInstaller {
 
@@ -64,7 +65,7 @@ public:
     // The script launcher: an owner-only executable file in the temporary
     // folder, opened in the user's terminal emulator. Both throw Error.
     static QString writeCommandScript(const QString &contents, const QString &title);
-    void openInTerminal(const QString &file);
+    static void openInTerminal(DesktopServices *desktop, const QString &file);
 
 Q_SIGNALS:
     void problemChanged();

@@ -58,3 +58,11 @@ QStringList FakeGam::arguments(int run) const {
         lines.removeLast();
     return lines;
 }
+
+FakeGamDistrict::FakeGamDistrict() {
+    gam.install();
+    DomainProfile profile = profiles.add(u"Lakeside"_s);
+    profile.domain = u"lakeside.example.org"_s;
+    profiles.update(profile);
+    profiles.activate(profile.id);
+}

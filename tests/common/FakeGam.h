@@ -1,5 +1,9 @@
 #pragma once
 
+#include "TestSupport.h"
+
+#include "profiles/ProfileStore.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -26,4 +30,14 @@ private:
 
     QTemporaryDir m_dir;
     QString m_path;
+};
+
+// What a tab's model and view tests start from: isolated settings, a FakeGam
+// installed as the gam to run, and the active profile "Lakeside" (lakeside.example.org).
+struct FakeGamDistrict {
+    FakeGamDistrict();
+
+    IsolatedSettings settings;
+    FakeGam gam;
+    ProfileStore profiles;
 };

@@ -10,6 +10,15 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Menus and buttons read "&" as a mnemonic marker; a name like "Smith & Jones" keeps its "&".
+QString shownAsText(QString name) {
+    return name.replace(u'&', u"&&"_s);
+}
+
+} // namespace
+
 DomainSwitcher::DomainSwitcher(AppModel *model, QWidget *parent)
     : QToolButton(parent)
     , m_model(model)
@@ -38,7 +47,7 @@ void DomainSwitcher::rebuildMenu() {
     auto *group = new QActionGroup(m_menu);
     const QUuid activeID = m_model->profiles()->activeID();
     for (const DomainProfile &profile : m_model->profiles()->profiles()) {
-        QAction *action = m_menu->addAction(profile.displayName());
+        QAction *action = m_menu->addAction(shownAsText(profile.displayName()));
         action->setCheckable(true);
         action->setChecked(profile.id == activeID);
         group->addAction(action);
@@ -58,7 +67,7 @@ void DomainSwitcher::refreshLabel() {
     QString name = m_model->profiles()->activeProfile().displayName();
     if (m_model->isPractice())
         name = u"Practice: "_s + name;
-    setText(name);
+    setText(shownAsText(name));
     setAccessibleName(u"Domain: "_s + name);
 }
 

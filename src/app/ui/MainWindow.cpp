@@ -18,6 +18,7 @@
 #include "core/PlatformTexts.h"
 #include "profiles/ProfileStore.h"
 #include "security/ui/SecurityView.h"
+#include "tabs/ui/ClassroomView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -70,7 +71,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     m_tabs->setObjectName(u"tabs"_s);
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
+    m_tabs->addTab(new ClassroomView(model->classroom(), model->console()), Icons::icon(Icons::Symbol::graduationCap),
+                   u"Google Classroom"_s);
     m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
                    Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
@@ -102,7 +104,11 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     connect(m_manageDomains, &QAction::triggered, this, &MainWindow::manageDomainsRequested);
 
     buildMenus();
-    setSettingsAvailable(false);
+    connect(this, &MainWindow::settingsRequested, this, [this] {
+        // Settings… brings back an open window as it was; a new one starts on GAM.
+        showSettings(m_settingsWindow ? m_settingsWindow->currentTab() : SettingsTab::gam);
+    });
+    connect(this, &MainWindow::manageDomainsRequested, this, [this] { showSettings(SettingsTab::domains); });
 
     for (int i = 0; i < m_tabs->count(); ++i)
         FormAccessibility::prepare(m_tabs->widget(i));
@@ -119,6 +125,7 @@ void MainWindow::buildMenus() {
     m_settings->setObjectName(u"settingsAction"_s);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setShortcutContext(Qt::ApplicationShortcut);
+    m_settings->setToolTip(u"Settings ("_s + PlatformTexts::settingsShortcut() + u")"_s);
     connect(m_settings, &QAction::triggered, this, &MainWindow::settingsRequested);
     file->addAction(m_settings);
     file->addSeparator();
@@ -143,12 +150,15 @@ void MainWindow::buildMenus() {
     help->addAction(u"About Tarnwick"_s, this, &MainWindow::showAbout);
 }
 
-void MainWindow::setSettingsAvailable(bool available) {
-    const QString why = available ? QString() : u"The Settings window is not part of this build yet."_s;
-    for (QAction *action : {m_settings, m_manageDomains}) {
-        action->setEnabled(available);
-        action->setToolTip(why);
+void MainWindow::showSettings(SettingsTab tab) {
+    if (!m_settingsWindow) {
+        m_settingsWindow = new SettingsWindow(m_model->profiles(), m_model->console(), this);
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
+    m_settingsWindow->showTab(tab);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void MainWindow::refreshTitle() {
