@@ -618,21 +618,28 @@ CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
 }
 
 QString CSVRow::field(qsizetype column) const {
-    return m_data->field(m_row, column);
+    if (!m_data || column < 0)
+        return QString();
+    return m_data->field(m_row, column); // empty when the record was shorter
+}
+
+std::optional<qsizetype> CSVRow::column(const QString &key) const {
+    const int column = m_data ? m_data->column(key) : -1;
+    if (column < 0)
+        return std::nullopt;
+    return column;
 }
 
 std::optional<QString> CSVRow::operator[](const QString &key) const {
-    if (!m_data)
+    const std::optional<qsizetype> at = column(key);
+    if (!at)
         return std::nullopt;
-    const int column = m_data->column(key);
-    if (column < 0)
-        return std::nullopt;
-    return field(column);
+    return field(*at);
 }
 
 QString CSVRow::value(const QString &key) const {
-    const int column = m_data ? m_data->column(key) : -1;
-    return column < 0 ? QString() : field(column);
+    const std::optional<qsizetype> at = column(key);
+    return at ? field(*at) : QString();
 }
 
 QHash<QString, QString> CSVRow::values() const {
