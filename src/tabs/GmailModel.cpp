@@ -8,11 +8,14 @@
 #include "profiles/ProfileStore.h"
 #include "tabs/MessageRunOutcome.h"
 
+#include <QSettings>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr double findTimeoutSeconds = 60;
+const QString runInParallelKey = u"gmail.runInParallel"_s;
 constexpr auto findLimit = "50";
 
 QString confirmationTail() {
@@ -33,13 +36,22 @@ GmailModel::GmailModel(Console *console, QObject *parent)
     , m_console(console)
     , m_messageIDForm(new GmailListForm(this))
     , m_senderForm(new GmailListForm(this))
-    , m_propertiesForm(new GmailPropertiesForm(this)) {}
+    , m_propertiesForm(new GmailPropertiesForm(this))
+    , m_runInParallel(QSettings().value(runInParallelKey, false).toBool()) {}
 
 void GmailModel::setMode(GmailMode mode) {
     if (m_mode == mode)
         return;
     m_mode = mode;
     Q_EMIT modeChanged();
+}
+
+void GmailModel::setRunInParallel(bool parallel) {
+    if (m_runInParallel == parallel)
+        return;
+    m_runInParallel = parallel;
+    QSettings().setValue(runInParallelKey, parallel);
+    Q_EMIT runInParallelChanged();
 }
 
 GmailListForm *GmailModel::listForm(GmailMode mode) const {
@@ -209,7 +221,8 @@ QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget tar
                     // gam rewrites its "Got N ..." counters with carriage returns; each is a line of its own.
                     const QStringList lines = output.split(u'\r');
                     for (const QString &line : lines) {
-                        tally.addLine(line);
+                        if (const auto mailbox = readMailboxLine(line))
+                            tally.add(*mailbox);
                         const QString trimmed = trimSpacesAndTabs(line);
                         if (trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
                             continue;

@@ -36,11 +36,16 @@ public:
     // Clears the form of the current mode.
     void clear();
 
+    // Domain and all-users runs through GAM's batching; remembered between launches.
+    bool runInParallel() const { return m_runInParallel; }
+    void setRunInParallel(bool parallel);
+
     static QString sampleSender();
     static QString sampleMessageID();
 
 Q_SIGNALS:
     void modeChanged();
+    void runInParallelChanged();
 
 private:
     // Values shown in the log and the Gmail search terms for them, pairwise.
@@ -64,4 +69,5 @@ private:
     GmailListForm *m_messageIDForm;
     GmailListForm *m_senderForm;
     GmailPropertiesForm *m_propertiesForm;
+    bool m_runInParallel;
 };

@@ -3,6 +3,7 @@
 #include "core/Console.h"
 #include "core/LogListModel.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,7 +37,9 @@ void AlertPresenter::present() {
         return;
     dismissBox();
 
-    auto *box = new QMessageBox(m_window);
+    // Over a sheet that is open in front of the window (its action may ask first).
+    QWidget *modal = QApplication::activeModalWidget();
+    auto *box = new QMessageBox(modal && m_window->isAncestorOf(modal) ? modal : m_window);
     box->setObjectName(u"alert"_s);
     box->setWindowModality(Qt::WindowModal);
     box->setWindowTitle(alert->title);

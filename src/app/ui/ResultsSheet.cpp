@@ -36,7 +36,8 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     , m_title(label(this, u"title"_s, 1.5))
     , m_query(label(this, u"query"_s, 1.1))
     , m_summary(label(this, u"summary"_s, 0.85))
-    , m_table(new QTableView(this)) {
+    , m_table(new QTableView(this))
+    , m_action(new QPushButton(this)) {
     setWindowModality(Qt::WindowModal);
     setMinimumSize(760, 460);
     resize(900, 560);
@@ -83,6 +84,8 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     exportText->setAutoDefault(false);
     Shortcuts::assign(exportCSV, Shortcuts::exportCSV);
     Shortcuts::assign(exportText, Shortcuts::exportText);
+    m_action->setObjectName(u"resultsActionButton"_s);
+    m_action->setAutoDefault(false);
     auto *close = new QPushButton(u"Close"_s, this);
     close->setObjectName(u"closeButton"_s);
     close->setDefault(true);
@@ -90,6 +93,8 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(exportCSV);
     buttons->addWidget(exportText);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_action);
     buttons->addStretch();
     buttons->addWidget(close);
 
@@ -108,6 +113,13 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     };
     connect(exportCSV, &QPushButton::clicked, this, [exportAs] { exportAs(ExportFormat::csv); });
     connect(exportText, &QPushButton::clicked, this, [exportAs] { exportAs(ExportFormat::plainText); });
+    connect(m_action, &QPushButton::clicked, this, [this] {
+        // A copy: the action may replace the results, and with them itself.
+        if (m_console->results() && m_console->results()->action) {
+            const std::function<void()> trigger = m_console->results()->action->trigger;
+            trigger();
+        }
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(this, &QDialog::finished, console, [console] { console->setResults(std::nullopt); });
     connect(console, &Console::resultsChanged, this, &ResultsSheet::showResults);
@@ -127,6 +139,9 @@ void ResultsSheet::showResults() {
     m_query->setText(u"Query: "_s + results->query);
     m_summary->setText(results->summary);
     m_summary->setVisible(!results->summary.isEmpty());
+    m_action->setVisible(results->action.has_value());
+    if (results->action)
+        m_action->setText(results->action->title);
     m_model->setTable(*results);
     m_table->resizeColumnsToContents();
     m_table->scrollToTop();

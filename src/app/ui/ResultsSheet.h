@@ -4,11 +4,13 @@
 
 class Console;
 class QLabel;
+class QPushButton;
 class QTableView;
 class ResultsTableModel;
 
 // The sheet that shows Console::results() over its parent window while it is
-// set; closing it clears the results.
+// set; closing it clears the results. A table's action becomes a button beside
+// the exports.
 class ResultsSheet : public QDialog {
     Q_OBJECT
 public:
@@ -26,4 +28,5 @@ private:
     QLabel *m_query;
     QLabel *m_summary;
     QTableView *m_table;
+    QPushButton *m_action;
 };
