@@ -7,6 +7,7 @@
 class ClassroomModel;
 class Console;
 class CustomCommandModel;
+class DriveModel;
 class GmailModel;
 class DesktopServices;
 class GAMSetup;
@@ -25,6 +26,7 @@ public:
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
+    DriveModel *drive() const { return m_drive; }
     ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
@@ -48,10 +50,11 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive and assistant models join
-    // between the console and the setup check as they are built.
+    // Created in this order; the assistant model joins between the console
+    // and the Gmail model once it is built.
     Console *m_console;
     GmailModel *m_gmail;
+    DriveModel *m_drive;
     ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;

@@ -19,6 +19,8 @@ public:
     void install() const;
 
     void answer(int run, const QString &out, const QString &err = {}, int status = 0);
+    // Run n also writes csv to the file named after "redirect csv".
+    void answerRedirectedCSV(int run, const QString &csv);
     // Run n prints its answer, then waits until it is terminated.
     void hang(int run);
 

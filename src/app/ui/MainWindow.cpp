@@ -19,6 +19,7 @@
 #include "profiles/ProfileStore.h"
 #include "security/ui/SecurityView.h"
 #include "tabs/ui/ClassroomView.h"
+#include "tabs/ui/DriveView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -70,7 +71,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     // Tabs appear in this order; those whose forms are not built yet stay empty.
     m_tabs->setObjectName(u"tabs"_s);
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
+    m_tabs->addTab(new DriveView(model->drive(), model->console()), Icons::icon(Icons::Symbol::externalDrive),
+                   u"Google Drive"_s);
     m_tabs->addTab(new ClassroomView(model->classroom(), model->console()), Icons::icon(Icons::Symbol::graduationCap),
                    u"Google Classroom"_s);
     m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
