@@ -4,10 +4,12 @@
 #include "tabs/GmailListForm.h"
 #include "tabs/GmailMode.h"
 #include "tabs/GmailPropertiesForm.h"
+#include "tabs/MessageRun.h"
 
 #include <QCoroTask>
 #include <QObject>
 #include <QStringList>
+#include <memory>
 
 class Console;
 
@@ -48,20 +50,20 @@ Q_SIGNALS:
     void runInParallelChanged();
 
 private:
-    // Values shown in the log and the Gmail search terms for them, pairwise.
-    struct WorkItems {
-        QStringList values;
-        QStringList terms;
-    };
+    using WorkItems = MessageWorkItems;
 
     bool checkList(GmailMode mode);
     bool checkProperties(const QString &missingQueryMessage);
     WorkItems listItems(GmailMode mode) const;
+    WorkItems propertiesItems() const;
     void confirmDelete(const QString &message, MailTargetFields *target, WorkItems items);
     void startRun(bool preview, MailTargetFields *target, WorkItems items);
+    // The results sheet's "Retry Failed Mailboxes…": confirms, then runs the failed rows again.
+    void confirmRetry(std::shared_ptr<MessageRun> run);
+    void showMailboxResults(const std::shared_ptr<MessageRun> &run);
 
-    QCoro::Task<> runItems(bool preview, WorkItems items, MailTarget target, QStringList targetArguments,
-                           QString targetDescription, CancelToken cancel);
+    QCoro::Task<> runSteps(std::shared_ptr<MessageRun> run, QList<MessageRunStep> steps, QString targetDescription,
+                           CancelToken cancel);
     QCoro::Task<> runFind(QStringList arguments, QString query, CancelToken cancel);
 
     Console *m_console;

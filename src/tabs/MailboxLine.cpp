@@ -10,7 +10,7 @@ bool isBlank(QChar c) {
 
 QStringView trimmed(QStringView text) {
     while (!text.isEmpty() && isBlank(text.front()))
-        text.slice(1);
+        text = text.sliced(1);
     while (!text.isEmpty() && isBlank(text.back()))
         text.chop(1);
     return text;
@@ -50,7 +50,7 @@ std::optional<qint64> number(QStringView text) {
 std::optional<qint64> deletingCount(QStringView rest) {
     if (!rest.startsWith(u"Delete "_s))
         return std::nullopt;
-    rest.slice(7);
+    rest = rest.sliced(7);
     const qsizetype space = rest.indexOf(u' ');
     if (space < 0)
         return std::nullopt;
@@ -80,7 +80,7 @@ std::optional<MailboxLine> readMailboxLine(QStringView line) {
     QStringView text = withoutCounter(trimmed(line));
     if (!text.startsWith(u"User: "_s))
         return std::nullopt;
-    text.slice(6);
+    text = text.sliced(6);
     const qsizetype comma = text.indexOf(u", "_s);
     if (comma <= 0)
         return std::nullopt;

@@ -87,6 +87,17 @@ QStringList MailboxResults::failedMailboxes(qsizetype item) const {
     return mailboxes;
 }
 
+QStringList MailboxResults::failedMailboxes() const {
+    QStringList mailboxes;
+    QSet<QString> seen;
+    for (const MailboxResult &row : m_rows)
+        if (row.outcome == MailboxOutcome::failed && !seen.contains(row.mailbox.toLower())) {
+            seen.insert(row.mailbox.toLower());
+            mailboxes.append(row.mailbox);
+        }
+    return mailboxes;
+}
+
 void MailboxResults::prepareRetry() {
     for (qsizetype i = 0; i < m_rows.size(); ++i)
         if (m_rows.at(i).outcome == MailboxOutcome::failed)

@@ -40,6 +40,8 @@ public:
     qsizetype count(MailboxOutcome outcome) const;
     // The mailboxes whose row for item failed, in table order.
     QStringList failedMailboxes(qsizetype item) const;
+    // Every mailbox with a failed row, once, in table order.
+    QStringList failedMailboxes() const;
     // Before the failed rows are run again: the next line about each starts it afresh,
     // and one that gets no line keeps its failure.
     void prepareRetry();

@@ -22,6 +22,21 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Sets an environment variable (a practice-gam hook) for the lifetime of the object.
+class Hook {
+public:
+    Hook(const char *name, const QByteArray &value)
+        : m_name(name) {
+        qputenv(name, value);
+    }
+    ~Hook() { qunsetenv(m_name); }
+    Hook(const Hook &) = delete;
+    Hook &operator=(const Hook &) = delete;
+
+private:
+    const char *m_name;
+};
+
 class Console;
 
 // The texts of every log entry, oldest first.

@@ -22,21 +22,6 @@ namespace {
 
 const QString domain = u"example.org"_s;
 
-// Sets a practice-gam hook for the lifetime of the object.
-class Hook {
-public:
-    Hook(const char *name, const QByteArray &value)
-        : m_name(name) {
-        qputenv(name, value);
-    }
-    ~Hook() { qunsetenv(m_name); }
-    Hook(const Hook &) = delete;
-    Hook &operator=(const Hook &) = delete;
-
-private:
-    const char *m_name;
-};
-
 } // namespace
 
 // The Drive tab's model end to end against the practice domain: what it sends

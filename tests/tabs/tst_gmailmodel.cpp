@@ -34,6 +34,11 @@ private Q_SLOTS:
     void exit51_completesOnlyInAPreview();
     void outputLinesMentioningNoMessagesAreNotLogged();
     void domainDelete_judgedFromStreamedLines();
+    void manyMailboxes_resultsSheetOnlyThen();
+    void parallel_batchesOnlyManyMailboxTargets_data();
+    void parallel_batchesOnlyManyMailboxTargets();
+    void retry_confirmsThenRunsFailedMailboxesAlone();
+    void retry_ofAPreviewPreviewsAgain();
     void stop_writesSummaryWithCountsReached();
     void runnerFailure_stopsLoopAndWritesSummary();
     void dismissedConfirmation_writesNothing();
@@ -236,6 +241,173 @@ void GmailModelTest::domainDelete_judgedFromStreamedLines() {
     QVERIFY(log.contains(u"  FAILED: worse@evil.example (exit 60)"_s));
     QVERIFY(log.contains(u"  No messages found for: nobody@evil.example"_s));
     QCOMPARE(log.constLast(), u"Done — 2 completed, 1 failed."_s);
+}
+
+void GmailModelTest::manyMailboxes_resultsSheetOnlyThen() {
+    GmailListForm *form = m_model->senderForm();
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    setTarget(form->targetFields(), MailTarget::specific);
+    m_gam->answer(1, u"User: owner@lakeside.example.org, Delete 1 Message\n"_s);
+    m_gam->answer(2, {}, u"User: owner@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QVERIFY2(!m_console->results(), "one mailbox keeps its log lines only");
+
+    form->targetFields()->setTarget(MailTarget::all);
+    m_gam->answer(
+        3,
+        u"User: a@lakeside.example.org, Delete 2 Messages (1/3)\n"_s
+        u"  User: a@lakeside.example.org, Message: m1, Deleted (1/2)\n"_s
+        u"  User: a@lakeside.example.org, Message: m2, Deleted (2/2)\n"_s,
+        u"User: b@lakeside.example.org, Delete Failed: Rate Limit Exceeded: User-rate limit exceeded. (2/3)\n"_s
+        u"User: c@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched (3/3)\n"_s,
+        60);
+    m_gam->answer(
+        4, {},
+        u"\rGot 0 Messages...\r\nUser: A@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+
+    const QStringList log = logLines(*m_console);
+    // The per-item lines and the summary stay as they were.
+    QVERIFY2(log.contains(u"  FAILED: bad@evil.example (exit 60)"_s), qPrintable(log.join(u'\n')));
+    QVERIFY(log.contains(u"  No messages found for: worse@evil.example"_s));
+    QCOMPARE(log.constLast(), u"Done — 1 completed, 1 failed."_s);
+
+    QVERIFY(m_console->results().has_value());
+    const ResultsTable &table = *m_console->results();
+    QCOMPARE(table.title, u"Mailbox Results — 3 mailbox(es)"_s);
+    QCOMPARE(table.summary, u"1 Deleted  •  2 No match  •  1 Failed"_s);
+    QCOMPARE(table.query, u"from:bad@evil.example  •  from:worse@evil.example"_s);
+    QCOMPARE(table.rows, (QList<QStringList>{
+                             {u"a@lakeside.example.org"_s, u"bad@evil.example"_s, u"2"_s, u"2"_s, u"Deleted"_s},
+                             {u"b@lakeside.example.org"_s, u"bad@evil.example"_s, QString(), u"0"_s,
+                              u"Failed: Rate Limit Exceeded: User-rate limit exceeded."_s},
+                             {u"c@lakeside.example.org"_s, u"bad@evil.example"_s, u"0"_s, u"0"_s, u"No match"_s},
+                             {u"A@lakeside.example.org"_s, u"worse@evil.example"_s, u"0"_s, u"0"_s, u"No match"_s},
+                         }));
+    QVERIFY(table.action.has_value());
+    QCOMPARE(table.action->title, u"Retry Failed Mailboxes…"_s);
+}
+
+void GmailModelTest::parallel_batchesOnlyManyMailboxTargets_data() {
+    QTest::addColumn<MailTarget>("target");
+    QTest::addColumn<QStringList>("vector");
+    const QStringList batching{
+        u"config"_s, u"auto_batch_min"_s, u"1"_s,        u"num_threads"_s, u"20"_s, u"redirect"_s,    u"stdout"_s,
+        u"-"_s,      u"multiprocess"_s,   u"redirect"_s, u"stderr"_s,      u"-"_s,  u"multiprocess"_s};
+    const QStringList rest{u"delete"_s,        u"messages"_s, u"query"_s, u"from:bad@evil.example"_s,
+                           u"max_to_delete"_s, u"0"_s,        u"doit"_s};
+    QTest::newRow("specific") << MailTarget::specific << QStringList{u"user"_s, owner} + rest;
+    QTest::newRow("domain") << MailTarget::domain << batching + QStringList{u"domains_ns"_s, domain} + rest;
+    QTest::newRow("all") << MailTarget::all << batching + QStringList{u"query"_s, u"isSuspended=false"_s} + rest;
+}
+
+void GmailModelTest::parallel_batchesOnlyManyMailboxTargets() {
+    QFETCH(MailTarget, target);
+    QFETCH(QStringList, vector);
+    m_model->setRunInParallel(true);
+    QVERIFY2(GmailModel(m_console.get()).runInParallel(), "the choice is remembered");
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), target);
+    form->setText(u"bad@evil.example"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QCOMPARE(m_gam->arguments(1), vector);
+}
+
+void GmailModelTest::retry_confirmsThenRunsFailedMailboxesAlone() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    m_model->setRunInParallel(true);
+    // Twelve mailboxes fail for the first sender (batched: no counters, exit 0), one for the second.
+    QString failures;
+    for (int i = 1; i <= 12; ++i)
+        failures += u"User: s%1@lakeside.example.org, Delete Failed: Rate Limit Exceeded\n"_s.arg(i);
+    m_gam->answer(1, u"User: ok@lakeside.example.org, Delete 1 Message\n"_s, failures);
+    m_gam->answer(2, {}, u"User: s3@lakeside.example.org, Delete Failed: Backend Error\n"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QVERIFY(m_console->results() && m_console->results()->action);
+
+    m_console->results()->action->trigger();
+    QVERIFY(m_console->alert().has_value());
+    const AlertItem alert = *m_console->alert();
+    QCOMPARE(alert.title, u"Retry Failed Mailboxes"_s);
+    QStringList firstTen;
+    for (int i = 1; i <= 10; ++i)
+        firstTen.append(u"s%1@lakeside.example.org"_s.arg(i));
+    QCOMPARE(alert.message, u"Delete the matching messages again in the 12 mailboxes that failed:\n\n"_s +
+                                firstTen.join(u'\n') +
+                                u"\n… and 2 more\n\nThis action cannot be undone. Continue?\n\nDomain: Lakeside "
+                                u"(lakeside.example.org)"_s);
+
+    // Sender one: s2 is cleaned, s5 matched nothing, the others give no line (they keep their failure).
+    m_gam->answer(3, u"User: s2@lakeside.example.org, Delete 1 Message\n"_s,
+                  u"User: s5@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s);
+    m_gam->answer(4, u"User: s3@lakeside.example.org, Delete 3 Messages\n"_s);
+    confirm();
+    QVERIFY(waitIdle());
+
+    QCOMPARE(m_gam->runs(), 4);
+    QStringList users;
+    for (int i = 1; i <= 12; ++i)
+        users.append(u"s%1@lakeside.example.org"_s.arg(i));
+    const QStringList batching{
+        u"config"_s, u"auto_batch_min"_s, u"1"_s,        u"num_threads"_s, u"20"_s, u"redirect"_s,    u"stdout"_s,
+        u"-"_s,      u"multiprocess"_s,   u"redirect"_s, u"stderr"_s,      u"-"_s,  u"multiprocess"_s};
+    QCOMPARE(m_gam->arguments(3),
+             batching + QStringList{u"users"_s, users.join(u','), u"delete"_s, u"messages"_s, u"query"_s,
+                                    u"from:bad@evil.example"_s, u"max_to_delete"_s, u"0"_s, u"doit"_s});
+    QCOMPARE(m_gam->arguments(4),
+             batching + QStringList{u"users"_s, u"s3@lakeside.example.org"_s, u"delete"_s, u"messages"_s, u"query"_s,
+                                    u"from:worse@evil.example"_s, u"max_to_delete"_s, u"0"_s, u"doit"_s});
+    const QStringList log = logLines(*m_console);
+    QVERIFY2(log.contains(u"[DELETE] 2 item(s) — target: 12 failed mailbox(es)"_s), qPrintable(log.join(u'\n')));
+
+    // Rows keep their places; those retried show what the retry said.
+    QVERIFY(m_console->results().has_value());
+    const QList<QStringList> &rows = m_console->results()->rows;
+    QCOMPARE(rows.size(), 14);
+    QCOMPARE(rows.at(0).first(), u"ok@lakeside.example.org"_s);
+    QCOMPARE(rows.at(2),
+             (QStringList{u"s2@lakeside.example.org"_s, u"bad@evil.example"_s, u"1"_s, u"0"_s, u"Deleted"_s}));
+    QCOMPARE(rows.at(5).last(), u"No match"_s);
+    QCOMPARE(rows.at(1).last(), u"Failed: Rate Limit Exceeded"_s);
+    QCOMPARE(rows.at(13),
+             (QStringList{u"s3@lakeside.example.org"_s, u"worse@evil.example"_s, u"3"_s, u"0"_s, u"Deleted"_s}));
+    QVERIFY(m_console->results()->action.has_value());
+}
+
+void GmailModelTest::retry_ofAPreviewPreviewsAgain() {
+    GmailPropertiesForm *form = m_model->propertiesForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setFrom(u"bad@evil.example"_s);
+    m_gam->answer(1, {}, u"User: a@lakeside.example.org, Delete Failed: Rate Limit Exceeded (1/1)\n"_s, 50);
+    m_model->previewProperties();
+    QVERIFY(waitIdle());
+    QVERIFY(m_console->results() && m_console->results()->action);
+    QCOMPARE(m_console->results()->columns.at(1), u"Query"_s);
+
+    m_console->results()->action->trigger();
+    const AlertItem alert = *m_console->alert();
+    QCOMPARE(alert.confirmTitle, std::optional(u"Preview"_s));
+    QVERIFY(!alert.isDestructive);
+    m_console->setAlert(std::nullopt);
+    m_gam->answer(2, {}, u"User: a@lakeside.example.org, Messages: 4, Not Deleted: Use the \"doit\" argument\n"_s, 51);
+    alert.onConfirm();
+    QVERIFY(waitIdle());
+
+    QCOMPARE(m_gam->arguments(2), (QStringList{u"users"_s, u"a@lakeside.example.org"_s, u"delete"_s, u"messages"_s,
+                                               u"query"_s, u"from:bad@evil.example"_s, u"max_to_delete"_s, u"0"_s}));
+    QCOMPARE(m_console->results()->rows, (QList<QStringList>{{u"a@lakeside.example.org"_s, u"from:bad@evil.example"_s,
+                                                              u"4"_s, u"0"_s, u"Would delete"_s}}));
+    QVERIFY2(!m_console->results()->action, "nothing is left to retry");
 }
 
 void GmailModelTest::stop_writesSummaryWithCountsReached() {

@@ -1,4 +1,5 @@
 #include "tabs/MailboxResults.h"
+#include "tabs/MessageRun.h"
 
 #include <QtTest>
 
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void failureStands_andKeepsItsFirstReason();
     void retry_updatesFailedRowsInPlace();
     void table_columnsSummaryAndCells();
+    void retrySteps_perItemAndSplitWhenLong();
 };
 
 void MailboxResultsTest::readsGamMailboxLines_data() {
@@ -212,6 +214,33 @@ void MailboxResultsTest::table_columnsSummaryAndCells() {
                              {u"a@x.org"_s, u"worse@evil.example"_s, u"0"_s, u"0"_s, u"No match"_s},
                          }));
     QVERIFY(!table.action);
+}
+
+void MailboxResultsTest::retrySteps_perItemAndSplitWhenLong() {
+    MessageRun run;
+    run.items = {{u"bad@evil.example"_s, u"worse@evil.example"_s},
+                 {u"from:bad@evil.example"_s, u"from:worse@evil.example"_s},
+                 u"Sender"_s};
+    run.target = MailTarget::domain;
+    // 2,000 failed mailboxes for the first sender (about 60,000 characters), none for the second.
+    QStringList failed;
+    for (int i = 0; i < 2000; ++i) {
+        failed.append(u"student%1@students.lakeside.example.org"_s.arg(i, 4, 10, u'0'));
+        feed(run.results, 0, {u"User: "_s + failed.constLast() + u", Delete Failed: Rate Limit Exceeded"_s});
+    }
+    feed(run.results, 1, {u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched"_s});
+
+    const QList<MessageRunStep> steps = retrySteps(run);
+    QCOMPARE_GT(steps.size(), 1);
+    QStringList covered;
+    for (const MessageRunStep &step : steps) {
+        QCOMPARE(step.item, 0);
+        QCOMPARE(step.mailboxArguments.size(), 2);
+        QCOMPARE(step.mailboxArguments.first(), u"users"_s);
+        QCOMPARE_LE(step.mailboxArguments.last().size(), 30000);
+        covered += step.mailboxArguments.last().split(u',');
+    }
+    QCOMPARE(covered, failed);
 }
 
 QTEST_GUILESS_MAIN(MailboxResultsTest)
