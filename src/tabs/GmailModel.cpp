@@ -228,19 +228,22 @@ void GmailModel::confirmRetry(std::shared_ptr<MessageRun> run) {
         alert.confirmTitle = u"Delete"_s;
         alert.isDestructive = true;
     }
-    alert.onConfirm = [self = QPointer(this), run, description = QString::number(count) + u" failed mailbox(es)"_s] {
-        if (!self)
-            return;
-        self->m_console->run(run->preview ? u"Preview"_s : u"Delete Messages"_s,
-                             [self, run, description](CancelToken cancel) {
-                                 const QList<MessageRunStep> steps = retrySteps(*run);
-                                 run->results.prepareRetry();
-                                 // The sheet closes while the retry runs, so Stop stays within reach.
-                                 self->m_console->setResults(std::nullopt);
-                                 return self->runSteps(run, steps, description, cancel);
-                             });
+    alert.onConfirm = [self = QPointer(this), run] {
+        if (self)
+            self->startRetry(run);
     };
     m_console->setAlert(alert);
+}
+
+void GmailModel::startRetry(std::shared_ptr<MessageRun> run) {
+    const QString description = QString::number(run->results.failedMailboxes().size()) + u" failed mailbox(es)"_s;
+    m_console->run(run->preview ? u"Preview"_s : u"Delete Messages"_s, [this, run, description](CancelToken cancel) {
+        const QList<MessageRunStep> steps = retrySteps(*run);
+        run->results.prepareRetry();
+        // The sheet closes while the retry runs, so Stop stays within reach.
+        m_console->setResults(std::nullopt);
+        return runSteps(run, steps, description, cancel);
+    });
 }
 
 void GmailModel::showMailboxResults(const std::shared_ptr<MessageRun> &run) {

@@ -60,6 +60,7 @@ private:
     void startRun(bool preview, MailTargetFields *target, WorkItems items);
     // The results sheet's "Retry Failed Mailboxes…": confirms, then runs the failed rows again.
     void confirmRetry(std::shared_ptr<MessageRun> run);
+    void startRetry(std::shared_ptr<MessageRun> run);
     void showMailboxResults(const std::shared_ptr<MessageRun> &run);
 
     QCoro::Task<> runSteps(std::shared_ptr<MessageRun> run, QList<MessageRunStep> steps, QString targetDescription,

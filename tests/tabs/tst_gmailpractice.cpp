@@ -142,6 +142,7 @@ void GmailPracticeTest::useFreshDistrict(QTemporaryDir &folder) {
     QVERIFY(seedPracticeDomain(folder.path(), u"example.org"_s, 40));
     activatePracticeProfile(*m_profiles, folder.path(), u"example.org"_s);
     m_console->setResults(std::nullopt);
+    m_console->clear();
 }
 
 ResultsTable GmailPracticeTest::runAcrossDomain(bool preview) {

@@ -99,11 +99,11 @@ QStringList GmailWindowTest::log() const {
 
 QMessageBox *GmailWindowTest::alertBox() const {
     QMessageBox *box = nullptr;
-    QTest::qWaitFor([&] {
+    const bool shown = QTest::qWaitFor([&] {
         box = m_window->findChild<QMessageBox *>(u"alert"_s);
         return box && box->isVisible();
     });
-    return box && box->isVisible() ? box : nullptr;
+    return shown ? box : nullptr;
 }
 
 QStringList GmailWindowTest::sheetColumn(const ResultsSheet *sheet, int column) {
@@ -133,7 +133,8 @@ void GmailWindowTest::deleteBySenderFromTheWindow() {
     QTest::keyClicks(editor, u"nobody@nowhere.example"_s);
 
     const qsizetype before = console->entryCount();
-    auto fault = std::make_unique<Hook>("PRACTICE_GAM_FAULT", "ratelimit:2@domains_ns");
+    auto fault = std::make_unique<Hook>("PRACTICE_GAM_FAULT",
+                                        "ratelimit:2@domains_ns example.org delete messages query from:helpdesk");
     QTest::mouseClick(visibleButton(u"Delete Messages"_s), Qt::LeftButton);
     QMessageBox *box = alertBox();
     QVERIFY(box);
@@ -154,6 +155,10 @@ void GmailWindowTest::deleteBySenderFromTheWindow() {
     QCOMPARE(lines.constLast(), u"Done — 1 completed, 1 failed."_s);
     QVERIFY(sheetColumn(sheet, 4).filter(u"Failed: Rate Limit Exceeded"_s).size() > 0);
 
+    const QString shots = qEnvironmentVariable("TARNWICK_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        sheet->grab().save(shots + u"/gmail-mailbox-results-failed.png"_s);
+
     // Retried from the sheet, after a confirmation shown over it.
     QPushButton *retry = sheet->findChild<QPushButton *>(u"resultsActionButton"_s);
     QVERIFY(retry->isVisible());
@@ -163,6 +168,8 @@ void GmailWindowTest::deleteBySenderFromTheWindow() {
     QVERIFY(box);
     QCOMPARE(box->parentWidget(), sheet);
     QVERIFY(box->informativeText().startsWith(u"Delete the matching messages again in the "_s));
+    if (!shots.isEmpty())
+        box->grab().save(shots + u"/gmail-retry-confirmation.png"_s);
     QTest::mouseClick(box->findChild<QPushButton *>(u"confirmButton"_s), Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return console->isBusy() || !sheet->isVisible(); }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return !console->isBusy() && sheet->isVisible(); }, 120000));
@@ -171,7 +178,6 @@ void GmailWindowTest::deleteBySenderFromTheWindow() {
     QVERIFY(log().contains(u"  Finished: "_s + phisher));
     QCOMPARE(log().constLast(), u"Done — 1 completed, 0 failed."_s);
 
-    const QString shots = qEnvironmentVariable("TARNWICK_SCREENSHOT_DIR");
     if (!shots.isEmpty())
         sheet->grab().save(shots + u"/gmail-mailbox-results.png"_s);
 

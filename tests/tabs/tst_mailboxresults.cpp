@@ -225,7 +225,7 @@ void MailboxResultsTest::retrySteps_perItemAndSplitWhenLong() {
     // 2,000 failed mailboxes for the first sender (about 60,000 characters), none for the second.
     QStringList failed;
     for (int i = 0; i < 2000; ++i) {
-        failed.append(u"student%1@students.lakeside.example.org"_s.arg(i, 4, 10, u'0'));
+        failed.append(u"student%1@students.lakeside.example.org"_s.arg(i, 4, 10, QChar(u'0')));
         feed(run.results, 0, {u"User: "_s + failed.constLast() + u", Delete Failed: Rate Limit Exceeded"_s});
     }
     feed(run.results, 1, {u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched"_s});

@@ -27,6 +27,20 @@ void AlertPresenter::dismissBox() {
     m_shownID = {};
 }
 
+namespace {
+
+// A sheet open in front of the window (its action may ask first), else the window.
+// isAncestorOf() stops at window boundaries, so the parent chain is walked here.
+QWidget *sheetInFront(QWidget *window) {
+    QWidget *modal = QApplication::activeModalWidget();
+    for (QWidget *widget = modal; widget; widget = widget->parentWidget())
+        if (widget == window)
+            return modal;
+    return window;
+}
+
+} // namespace
+
 void AlertPresenter::present() {
     const std::optional<AlertItem> &alert = m_console->alert();
     if (!alert) {
@@ -37,9 +51,7 @@ void AlertPresenter::present() {
         return;
     dismissBox();
 
-    // Over a sheet that is open in front of the window (its action may ask first).
-    QWidget *modal = QApplication::activeModalWidget();
-    auto *box = new QMessageBox(modal && m_window->isAncestorOf(modal) ? modal : m_window);
+    auto *box = new QMessageBox(sheetInFront(m_window));
     box->setObjectName(u"alert"_s);
     box->setWindowModality(Qt::WindowModal);
     box->setWindowTitle(alert->title);
