@@ -1,6 +1,8 @@
 #include "app/AppModel.h"
 
 #include "app/GAMSetup.h"
+#include "assistant/APIKeyStore.h"
+#include "assistant/AssistantModel.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
@@ -15,6 +17,7 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     : QObject(parent)
     , m_profiles(profiles)
     , m_console(new Console(desktop, this))
+    , m_assistant(new AssistantModel(&APIKeyStore::loadKey, this))
     , m_gmail(new GmailModel(m_console, this))
     , m_drive(new DriveModel(m_console, this))
     , m_classroom(new ClassroomModel(m_console, this))

@@ -122,6 +122,10 @@ void DriveViewTest::scopes_showTheirFieldsWithoutClipping() {
     QVERIFY(child<QLineEdit>(u"sharedDriveID"_s)->isVisible());
     QVERIFY(child<QLabel>(u"driveQuery"_s)->isVisible());
     QVERIFY(!child<LinesEditor>(u"fileIDsEditor"_s)->isVisible());
+    // The fields of the three sections start at one edge.
+    const auto left = [this](QWidget *field) { return field->mapTo(m_view.get(), QPoint(0, 0)).x(); };
+    QCOMPARE(left(child<QLineEdit>(u"sharedDriveID"_s)), left(child<QLineEdit>(u"driveUserEmail"_s)));
+    QCOMPARE(left(child<QLineEdit>(u"driveFileName"_s)), left(child<QLineEdit>(u"driveUserEmail"_s)));
     screenshot(m_view.get(), u"drive-user-name-shared"_s);
 }
 
