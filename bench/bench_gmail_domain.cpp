@@ -2,6 +2,8 @@
 // gam that prints what GAM7 prints for such a run, and reports the longest
 // event-loop stall while its lines arrive, the time to read them into per-mailbox
 // rows, and the time from the rows to the Mailbox Results sheet painted.
+#include "StallProbe.h"
+
 #include "app/ui/ResultsSheet.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
@@ -61,36 +63,12 @@ QByteArray domainDeleteOutput() {
         } else {
             out += "User: " + user + ", Delete 2 Messages" + counter + "\n";
             for (int k = 1; k <= matched; ++k)
-                out += "  User: " + user + ", Message: 18e9fc65" + QByteArray::number(i * 10 + k, 16) +
-                       ", Deleted (" + QByteArray::number(k) + "/2)\n";
+                out += "  User: " + user + ", Message: 18e9fc65" + QByteArray::number(i * 10 + k, 16) + ", Deleted (" +
+                       QByteArray::number(k) + "/2)\n";
         }
     }
     return out;
 }
-
-// The gap between ticks of a fast timer is how long the loop was unavailable.
-class StallProbe {
-public:
-    StallProbe() {
-        m_timer.setInterval(1);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
-    }
-    void start() {
-        m_longest = 0;
-        m_since.start();
-        m_timer.start();
-    }
-    qint64 stop() {
-        m_timer.stop();
-        return m_longest;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_longest = 0;
-};
 
 } // namespace
 
