@@ -37,7 +37,7 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     , m_query(label(this, u"query"_s, 1.1))
     , m_summary(label(this, u"summary"_s, 0.85))
     , m_table(new QTableView(this))
-    , m_action(new QPushButton(this)) {
+    , m_buttons(new QHBoxLayout) {
     setWindowModality(Qt::WindowModal);
     setMinimumSize(760, 460);
     resize(900, 560);
@@ -84,19 +84,14 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     exportText->setAutoDefault(false);
     Shortcuts::assign(exportCSV, Shortcuts::exportCSV);
     Shortcuts::assign(exportText, Shortcuts::exportText);
-    m_action->setObjectName(u"resultsActionButton"_s);
-    m_action->setAutoDefault(false);
     auto *close = new QPushButton(u"Close"_s, this);
     close->setObjectName(u"closeButton"_s);
     close->setDefault(true);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(exportCSV);
-    buttons->addWidget(exportText);
-    buttons->addSpacing(12);
-    buttons->addWidget(m_action);
-    buttons->addStretch();
-    buttons->addWidget(close);
+    m_buttons->addWidget(exportCSV);
+    m_buttons->addWidget(exportText);
+    m_buttons->addStretch();
+    m_buttons->addWidget(close);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -105,7 +100,7 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     layout->addWidget(m_query);
     layout->addWidget(m_summary);
     layout->addWidget(m_table, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(m_buttons);
 
     const auto exportAs = [this](ExportFormat format) {
         if (m_console->results())
@@ -113,13 +108,6 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     };
     connect(exportCSV, &QPushButton::clicked, this, [exportAs] { exportAs(ExportFormat::csv); });
     connect(exportText, &QPushButton::clicked, this, [exportAs] { exportAs(ExportFormat::plainText); });
-    connect(m_action, &QPushButton::clicked, this, [this] {
-        // A copy: the action may replace the results, and with them itself.
-        if (m_console->results() && m_console->results()->action) {
-            const std::function<void()> trigger = m_console->results()->action->trigger;
-            trigger();
-        }
-    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(this, &QDialog::finished, console, [console] { console->setResults(std::nullopt); });
     connect(console, &Console::resultsChanged, this, &ResultsSheet::showResults);
@@ -139,14 +127,35 @@ void ResultsSheet::showResults() {
     m_query->setText(u"Query: "_s + results->query);
     m_summary->setText(results->summary);
     m_summary->setVisible(!results->summary.isEmpty());
-    m_action->setVisible(results->action.has_value());
-    if (results->action)
-        m_action->setText(results->action->title);
+    showAction(results->action);
     m_model->setTable(*results);
     m_table->resizeColumnsToContents();
     m_table->scrollToTop();
     if (!isVisible())
         open();
+}
+
+// The button exists only while the table has an action, so no nameless button waits hidden.
+void ResultsSheet::showAction(const std::optional<ResultsAction> &action) {
+    if (!action) {
+        if (m_action)
+            m_action->deleteLater();
+        return;
+    }
+    if (!m_action) {
+        m_action = new QPushButton(this);
+        m_action->setObjectName(u"resultsActionButton"_s);
+        m_action->setAutoDefault(false);
+        m_buttons->insertWidget(2, m_action);
+        connect(m_action, &QPushButton::clicked, this, [this] {
+            // A copy: the action may replace the results, and with them itself.
+            if (m_console->results() && m_console->results()->action) {
+                const std::function<void()> trigger = m_console->results()->action->trigger;
+                trigger();
+            }
+        });
+    }
+    m_action->setText(action->title);
 }
 
 void ResultsSheet::copySelection() {

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <QDialog>
+#include "core/Console.h"
 
-class Console;
+#include <QDialog>
+#include <QPointer>
+
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -20,6 +23,7 @@ public:
 
 private:
     void showResults();
+    void showAction(const std::optional<ResultsAction> &action);
     void copySelection();
 
     Console *m_console;
@@ -28,5 +32,6 @@ private:
     QLabel *m_query;
     QLabel *m_summary;
     QTableView *m_table;
-    QPushButton *m_action;
+    QHBoxLayout *m_buttons;
+    QPointer<QPushButton> m_action;
 };
