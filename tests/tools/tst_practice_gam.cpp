@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -265,24 +266,48 @@ private Q_SLOTS:
                              u"ou_and_children"_s, u"/Staff"_s, u"print"_s, u"filelist"_s, u"fields"_s, u"id"_s},
                             m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit:2"_s}});
         QCOMPARE(run.exitCode, 0);
-        const qsizetype users = run.errText().section(u"Got "_s, 1, 1).section(u' ', 0, 0).toInt();
+        const qsizetype users = QRegularExpression(u"Got (\\d+) Users"_s).match(run.errText()).captured(1).toInt();
         QVERIFY(users >= 2);
         QCOMPARE(run.errText().count(u"Print Failed: Rate Limit Exceeded"_s), users / 2);
     }
 
     void batchedScanWritesOneCsvAndExitsZero() {
         const QString csv = m_tmp.filePath(u"scan.csv"_s);
+        const QString log = m_tmp.filePath(u"batch-runs.jsonl"_s);
         const Run run =
             gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"num_threads"_s, u"20"_s, u"redirect"_s, u"csv"_s, csv,
                  u"multiprocess"_s, u"all"_s, u"users"_s, u"print"_s, u"filelist"_s, u"query"_s,
                  u"name contains 'nothing-has-this-name'"_s, u"fields"_s, u"id,name"_s, u"maxfiles"_s, u"500"_s},
-                m_dir);
+                m_dir, {}, {{u"PRACTICE_GAM_LOG"_s, log}});
         // Every child found nothing (60), but the batch parent still exits 0.
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.errText().contains(u",Processing complete"_s));
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("Owner,id,name\n"));
+
+        // As in GAM, each user is done by a worker process of its own.
+        const qsizetype users = QRegularExpression(u"Got (\\d+) Users"_s).match(run.errText()).captured(1).toInt();
+        QFile runs(log);
+        QVERIFY(runs.open(QIODevice::ReadOnly));
+        QSet<qint64> workers;
+        qint64 parent = 0;
+        for (const QByteArray &line : runs.readAll().split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            if (entry.isEmpty())
+                continue;
+            const QStringList argv = entry[u"argv"_s].toVariant().toStringList();
+            if (!entry[u"worker"_s].toBool()) {
+                parent = entry[u"pid"_s].toInteger();
+                continue;
+            }
+            QCOMPARE(argv.mid(0, 1), QStringList{u"user"_s});
+            QCOMPARE(argv.mid(2, 3), (QStringList{u"print"_s, u"filelist"_s, u"query"_s}));
+            workers.insert(entry[u"pid"_s].toInteger());
+        }
+        QVERIFY(users > 20);
+        QCOMPARE(workers.size(), users);
+        QVERIFY(parent != 0 && !workers.contains(parent));
     }
 
     void securityListingsAndRemovalPersist() {

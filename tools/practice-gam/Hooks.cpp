@@ -87,6 +87,7 @@ void Hooks::logInvocation(const QStringList &argv) const {
                             {u"GAMCFGDIR"_s, env("GAMCFGDIR")},
                             {u"GAMCFGSECTION"_s, env("GAMCFGSECTION")},
                             {u"pid"_s, qint64(::getpid())},
+                            {u"worker"_s, qEnvironmentVariableIsSet("PRACTICE_GAM_BATCH_ROWS")},
                             {u"time"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
     QFile file(logPath);
     // One write per line on an append-only file, so concurrent runs never interleave lines.
