@@ -23,7 +23,10 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     , m_classroom(new ClassroomModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
     , m_security(new SecurityModel(m_console, this))
-    , m_setup(new GAMSetup(m_console, this)) {}
+    , m_setup(new GAMSetup(m_console, this))
+    , m_activeID(profiles->activeID()) {
+    connect(m_profiles, &ProfileStore::activeIDChanged, this, &AppModel::followActiveProfile);
+}
 
 AppModel::~AppModel() = default;
 
@@ -56,6 +59,17 @@ void AppModel::switchDomain(const DomainProfile &profile) {
         line += u", section "_s + *section;
     m_console->log(line, LogKind::info);
     startCheck();
+}
+
+void AppModel::followActiveProfile() {
+    const QUuid previous = std::exchange(m_activeID, m_profiles->activeID());
+    const QList<DomainProfile> &all = m_profiles->profiles();
+    // Removing the active profile in Settings makes another one active: that is a domain
+    // switch like any other, or the previous domain's state would carry over.
+    const bool removed =
+        std::none_of(all.begin(), all.end(), [&previous](const DomainProfile &p) { return p.id == previous; });
+    if (removed)
+        switchDomain(m_profiles->activeProfile());
 }
 
 bool AppModel::needsQuitConfirmation() const {

@@ -51,6 +51,8 @@ public:
     QStringList quitWarnings() const;
 
 private:
+    void followActiveProfile();
+
     ProfileStore *m_profiles;
     // Created in this order, the order of the application's overview.
     Console *m_console;
@@ -61,5 +63,6 @@ private:
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
+    QUuid m_activeID;
     bool m_practice = false;
 };

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void customCommand_busyAlertAndStopInTheWindow();
     void domainSwitch_ignoredWhileBusy_thenSwitches();
     void domainSwitch_closesResultsAndNamesSection();
+    void removingTheActiveProfile_switchesToTheNewActiveOne();
     void settingsShortcut_andManageDomains_openOneSettingsWindow();
     void banner_showsProblemUntilHidden();
     void startupNotice_continueCloses();
@@ -194,6 +195,33 @@ void TestMainWindow::domainSwitch_ignoredWhileBusy_thenSwitches() {
                 .contains(u"[DOMAIN] Switched to "_s + second.displayName() + u" — config folder "_s + m_dir->path()));
     QTRY_COMPARE(m_window->windowTitle(), u"Tarnwick — "_s + second.displayName());
     QTRY_COMPARE(switcher->text(), second.displayName());
+}
+
+void TestMainWindow::removingTheActiveProfile_switchesToTheNewActiveOne() {
+    DomainProfile second = m_store->add(u"District B"_s);
+    second.configDir = m_dir->path();
+    m_store->update(second);
+    m_model->chooseDomain(second.id);
+    const qsizetype before = m_model->console()->entryCount();
+    ResultsTable table;
+    table.title = u"Courses"_s;
+    m_model->console()->setResults(table);
+
+    // What Settings ▸ Domains does when the active profile is removed.
+    m_store->remove(second.id);
+    const DomainProfile first = m_store->activeProfile();
+    QVERIFY(logLines(*m_model->console())
+                .mid(before)
+                .contains(u"[DOMAIN] Switched to "_s + first.displayName() + u" — config folder "_s +
+                          first.effectiveConfigDir()));
+    QVERIFY(!m_model->console()->results());
+    QTRY_COMPARE(m_window->windowTitle(), u"Tarnwick — "_s + first.displayName());
+
+    // Activating an existing profile stays the caller's switch: logged once, not twice.
+    const qsizetype afterRemoval = m_model->console()->entryCount();
+    DomainProfile third = m_store->add(u"District C"_s);
+    m_model->chooseDomain(third.id);
+    QCOMPARE(logLines(*m_model->console()).mid(afterRemoval).filter(u"[DOMAIN]"_s).size(), 1);
 }
 
 void TestMainWindow::domainSwitch_closesResultsAndNamesSection() {

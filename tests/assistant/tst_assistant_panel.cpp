@@ -20,6 +20,7 @@
 #include <QStackedWidget>
 #include <QTcpSocket>
 #include <QTextBlock>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -216,6 +217,17 @@ void TestAssistantPanel::sendAndStop_swapWhileAReplyStreams() {
     QVERIFY(send->isVisible());
     QVERIFY(!stop->isVisible());
     QTRY_COMPARE(rows().at(1)->findChild<FormattedText *>(u"replyText"_s)->toPlainText(), u"Partial\n\n(Stopped.)"_s);
+
+    // Escape in the question field stops the next reply too, and leaves the typed text.
+    ReplayServer second;
+    second.respond = [](QTcpSocket *socket) { socket->write(streamHead()); };
+    ask(u"List groups"_s, second);
+    auto *field = m_panel->findChild<QuestionField *>(u"questionField"_s);
+    QTest::keyClicks(field, u"next"_s);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(waitUntilIdle());
+    QTRY_COMPARE(rows().at(3)->findChild<FormattedText *>(u"replyText"_s)->toPlainText(), u"(Stopped.)"_s);
+    QCOMPARE(field->toPlainText(), u"next"_s);
 }
 
 void TestAssistantPanel::reply_showsProseAndCodeBlocksWithInsertAndWarning() {
@@ -359,6 +371,8 @@ void TestAssistantPanel::badText_wrapsWithoutSidewaysScrollAndKeepsItsCharacters
     QPushButton *insert = text->codeBlocks().first()->rows().first().insert;
     QTRY_VERIFY(insert->isVisible());
     QVERIFY(insert->mapTo(scroll->viewport(), QPoint(insert->width(), 0)).x() <= viewportWidth);
+    // A reply that ends in a code block is tall enough for the whole box.
+    QTRY_COMPARE(qCeil(text->codeBlocks().first()->box(text->document()).bottom()), text->height());
     QTest::mouseClick(insert, Qt::LeftButton);
     QCOMPARE(m_inserted, QStringList{QString::fromLatin1(longCommand)});
 }

@@ -121,8 +121,9 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     connect(this, &MainWindow::manageDomainsRequested, this, [this] { showSettings(SettingsTab::domains); });
 
     for (int i = 0; i < m_tabs->count(); ++i)
-        FormAccessibility::prepare(m_tabs->widget(i));
-    FormAccessibility::prepare(logPanel);
+        FormAccessibility::keepPrepared(m_tabs->widget(i));
+    FormAccessibility::keepPrepared(logPanel);
+    FormAccessibility::keepDialogsPrepared(this);
 
     connect(model->profiles(), &ProfileStore::activeIDChanged, this, &MainWindow::refreshTitle);
     connect(model->profiles(), &ProfileStore::profilesChanged, this, &MainWindow::refreshTitle);

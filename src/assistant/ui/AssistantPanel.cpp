@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -216,6 +217,10 @@ QWidget *AssistantPanel::buildInputRow() {
     m_stop = new QPushButton(u"Stop"_s, row);
     m_stop->setObjectName(u"stopButton"_s);
     m_stop->setAutoDefault(false);
+    m_stop->setToolTip(u"Stop the reply (Esc)"_s);
+    // Anywhere in the panel, so the question field keeps the focus while a reply streams.
+    m_stopShortcut =
+        new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
 
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -233,6 +238,7 @@ QWidget *AssistantPanel::buildInputRow() {
     connect(m_field, &QuestionField::submitted, m_model, &AssistantModel::send);
     connect(m_send, &QPushButton::clicked, m_model, &AssistantModel::send);
     connect(m_stop, &QPushButton::clicked, m_model, &AssistantModel::stop);
+    connect(m_stopShortcut, &QShortcut::activated, m_model, &AssistantModel::stop);
     enableSend();
     return row;
 }
@@ -327,6 +333,8 @@ void AssistantPanel::showResponding() {
     const bool responding = m_model->isResponding();
     m_send->setVisible(!responding);
     m_stop->setVisible(responding);
+    // Otherwise Escape is left to whatever else uses it.
+    m_stopShortcut->setEnabled(responding);
 }
 
 void AssistantPanel::scrollToEnd() {

@@ -11,6 +11,7 @@ class MessageRow;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QShortcut;
 class QStackedWidget;
 class QVBoxLayout;
 class QuestionField;
@@ -67,6 +68,7 @@ private:
     QuestionField *m_field;
     QPushButton *m_send;
     QPushButton *m_stop;
+    QShortcut *m_stopShortcut;
 
     // Streamed text is drawn once per turn of the event loop, not once per piece.
     QList<qsizetype> m_pendingRows;

@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QResizeEvent>
+#include <QTextBlock>
 #include <QtMath>
 
 namespace {
@@ -54,7 +55,10 @@ void FormattedText::setPlain(const QString &text) {
 }
 
 void FormattedText::fitHeight(const QSizeF &documentSize) {
-    const int height = std::max(qCeil(documentSize.height()), fontMetrics().lineSpacing());
+    // The layout leaves out the last block's bottom margin, which holds the lower
+    // edge of a code box that ends the reply.
+    const qreal bottomMargin = document()->lastBlock().blockFormat().bottomMargin();
+    const int height = std::max(qCeil(documentSize.height() + bottomMargin), fontMetrics().lineSpacing());
     if (height != this->height() || minimumHeight() != height)
         setFixedHeight(height);
 }
