@@ -193,6 +193,7 @@ void runWorkers(Context &ctx, const QStringList &command, QStringList emails, co
     // The workers read and change the domain themselves.
     ctx.store.release();
     QTemporaryDir rowFiles;
+    const QString batchWords = QCoreApplication::arguments().mid(1).join(u' ');
     struct Worker {
         std::unique_ptr<QProcess> process;
         QString rows;
@@ -205,6 +206,7 @@ void runWorkers(Context &ctx, const QStringList &command, QStringList emails, co
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(u"PRACTICE_GAM_BATCH_ITEM"_s, QString::number(started + 1));
             environment.insert(u"PRACTICE_GAM_BATCH_ROWS"_s, worker.rows);
+            environment.insert(u"PRACTICE_GAM_BATCH_WORDS"_s, batchWords);
             worker.process->setProcessEnvironment(environment);
             worker.process->setProcessChannelMode(QProcess::ForwardedChannels);
             worker.process->start(QCoreApplication::applicationFilePath(),

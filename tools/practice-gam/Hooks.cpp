@@ -47,7 +47,8 @@ void writeAll(int fd, const QByteArray &bytes) {
 
 Hooks Hooks::fromEnvironment(const QStringList &argv) {
     Hooks hooks;
-    const QString joined = argv.join(u' ');
+    // A batch's worker answers to the rules of the batch's words as well as its own.
+    const QString joined = QString(qEnvironmentVariable("PRACTICE_GAM_BATCH_WORDS") + u' ' + argv.join(u' ')).trimmed();
     hooks.logPath = qEnvironmentVariable("PRACTICE_GAM_LOG");
     const QStringList delays = rules("PRACTICE_GAM_DELAY_MS", joined);
     if (!delays.isEmpty())
