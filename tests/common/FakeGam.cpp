@@ -16,6 +16,7 @@ FakeGam::FakeGam() {
                              u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args.$n\"\n"
                              u"[ -f \"$d/out.$n\" ] && cat \"$d/out.$n\"\n"
                              u"[ -f \"$d/err.$n\" ] && cat \"$d/err.$n\" >&2\n"
+                             u"[ -f \"$d/signal.$n\" ] && kill -$(cat \"$d/signal.$n\") $$\n"
                              u"[ -f \"$d/hang.$n\" ] && exec sleep 60\n"
                              u"exit $(cat \"$d/rc.$n\" 2>/dev/null || echo 0)\n"_s);
 }
@@ -40,6 +41,10 @@ void FakeGam::answer(int run, const QString &out, const QString &err, int status
 
 void FakeGam::hang(int run) {
     write(u"hang."_s + QString::number(run), {});
+}
+
+void FakeGam::endBySignal(int run, int signal) {
+    write(u"signal."_s + QString::number(run), QString::number(signal));
 }
 
 int FakeGam::runs() const {

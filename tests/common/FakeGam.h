@@ -17,6 +17,8 @@ public:
     void answer(int run, const QString &out, const QString &err = {}, int status = 0);
     // Run n prints its answer, then waits until it is terminated.
     void hang(int run);
+    // Run n prints its answer, then is ended by the signal (a crash, or a kill from outside).
+    void endBySignal(int run, int signal);
 
     int runs() const;
     QStringList arguments(int run) const;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <csignal>
+
 IsolatedSettings::IsolatedSettings() {
     if (QCoreApplication::organizationName().isEmpty())
         QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
@@ -25,6 +27,24 @@ QString writeScript(const QString &dir, const QString &name, const QString &body
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
+}
+
+qint64 pidFromFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().trimmed().toLongLong();
+}
+
+bool processIsRunning(qint64 pid) {
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end < 0 || text.mid(end + 2, 1) != "Z";
 }
 
 void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog) {

@@ -38,6 +38,12 @@ void activatePracticeProfile(ProfileStore &store, const QString &configDir, cons
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 
+// The process id a script wrote into path (`echo $$ > path`), or 0 while there is none.
+qint64 pidFromFile(const QString &path);
+// Whether the process still runs. A zombie has ended: where init does not reap
+// orphans (some containers), an ended process can linger as one.
+bool processIsRunning(qint64 pid);
+
 // Runs a task to completion in a nested event loop with a watchdog; rethrows
 // what the task threw. Tests only.
 template <typename T> T awaitTask(QCoro::Task<T> task, std::chrono::milliseconds watchdog = std::chrono::seconds(60)) {
