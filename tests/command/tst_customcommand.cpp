@@ -255,14 +255,15 @@ void TestCustomCommand::recentMenuAndClear_setTheField() {
     QVERIFY(!recent->menu()->actions().first()->isEnabled());
 
     gamScript(u"exit 0\n"_s);
-    for (const QString &command : {u"gam info domain"_s, u"gam print users"_s}) {
+    for (const QString &command : {u"gam info domain"_s, u"gam print users query 'orgUnitPath=/R&D'"_s}) {
         type(command);
         QTest::keyClick(m_field, Qt::Key_Return);
         QTRY_VERIFY(!m_console->isBusy());
     }
     Q_EMIT recent->menu()->aboutToShow();
     QCOMPARE(recent->menu()->actions().size(), 2);
-    QCOMPARE(recent->menu()->actions().at(0)->text(), u"gam print users"_s);
+    // As typed: the "&" is no shortcut mark.
+    QCOMPARE(recent->menu()->actions().at(0)->iconText(), u"gam print users query 'orgUnitPath=/R&D'"_s);
     const qsizetype before = m_console->entryCount();
     recent->menu()->actions().at(1)->trigger();
     QCOMPARE(m_field->text(), u"gam info domain"_s);

@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/Icons.h"
+#include "app/ui/MenuText.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
 
@@ -38,7 +39,7 @@ void DomainSwitcher::rebuildMenu() {
     auto *group = new QActionGroup(m_menu);
     const QUuid activeID = m_model->profiles()->activeID();
     for (const DomainProfile &profile : m_model->profiles()->profiles()) {
-        QAction *action = m_menu->addAction(profile.displayName());
+        QAction *action = m_menu->addAction(escapeMnemonics(profile.displayName()));
         action->setCheckable(true);
         action->setChecked(profile.id == activeID);
         group->addAction(action);
@@ -56,7 +57,7 @@ void DomainSwitcher::rebuildMenu() {
 
 void DomainSwitcher::refreshLabel() {
     const QString name = m_model->profiles()->activeProfile().displayName();
-    setText(name);
+    setText(escapeMnemonics(name));
     setAccessibleName(u"Domain: "_s + name);
 }
 

@@ -4,6 +4,7 @@
 #include "app/GAMSetup.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/AlertPresenter.h"
+#include "app/ui/DestructiveStyle.h"
 #include "app/ui/DomainSwitcher.h"
 #include "app/ui/Icons.h"
 #include "app/ui/LogPanel.h"
@@ -177,6 +178,7 @@ void MainWindow::confirmQuit() {
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     QPushButton *quit = box->addButton(u"Quit Anyway"_s, QMessageBox::DestructiveRole);
     quit->setObjectName(u"quitAnywayButton"_s);
+    drawAsDestructive(quit);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     connect(box, &QMessageBox::finished, this, [this, box, quit] {

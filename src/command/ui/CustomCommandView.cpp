@@ -1,5 +1,6 @@
 #include "command/ui/CustomCommandView.h"
 
+#include "app/ui/MenuText.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 
@@ -91,5 +92,5 @@ void CustomCommandView::rebuildRecentMenu() {
         return;
     }
     for (const QString &command : m_model->history())
-        m_recent->addAction(command, this, [this, command] { m_model->setCommand(command); });
+        m_recent->addAction(escapeMnemonics(command), this, [this, command] { m_model->setCommand(command); });
 }
