@@ -45,6 +45,16 @@ bool isDecimal(const QString &text) {
     return true;
 }
 
+// The title as one shell word: terminals that read their command as a shell line
+// would split a name at its spaces or quotes.
+QString scriptFileName(const QString &title) {
+    QString name = title;
+    for (QChar &c : name)
+        if (!c.isLetterOrNumber() && c != u'.' && c != u'_' && c != u'-')
+            c = u'-';
+    return name + u".command"_s;
+}
+
 QString sectionSuffix(const DomainProfile &profile, const QString &separator) {
     const auto section = profile.effectiveSection();
     return section ? separator + *section : QString();
@@ -299,7 +309,7 @@ QString GAMSetup::writeCommandScript(const QString &contents, const QString &tit
     if (folderInfo.isSymLink() || folderInfo.ownerId() != ::getuid() || !QFile::setPermissions(folder, ownerOnly))
         throw Error(u"The folder "_s + folder + u" belongs to someone else or can't be made private."_s);
 
-    const QString path = QDir(folder).filePath(title + u".command"_s);
+    const QString path = QDir(folder).filePath(scriptFileName(title));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(u"Couldn't write "_s + path + u": "_s + file.errorString());

@@ -62,7 +62,9 @@ public:
     static QString installerScript(GAMInstaller::Mode mode);
 
     // The script launcher: an owner-only executable file in the temporary
-    // folder, opened in the user's terminal emulator. Both throw Error.
+    // folder, opened in the user's terminal emulator. Both throw Error. The file
+    // is named after the title with every space, quote or other sign but ".", "_"
+    // and "-" turned into "-" ("Install GAM7" gives "Install-GAM7.command").
     static QString writeCommandScript(const QString &contents, const QString &title);
     void openInTerminal(const QString &file);
 

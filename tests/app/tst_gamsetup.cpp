@@ -291,7 +291,7 @@ void TestGAMSetup::offerInstall_confirmationOpensScriptInTerminal() {
     m_console->alert()->onConfirm();
     QTRY_COMPARE(m_desktop->openedScripts.size(), 1);
     const QString script = m_desktop->openedScripts.first();
-    QCOMPARE(script, m_temp.path() + u"/Tarnwick-Installer/Install GAM7.command"_s);
+    QCOMPARE(script, m_temp.path() + u"/Tarnwick-Installer/Install-GAM7.command"_s);
     QFile file(script);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), GAMSetup::installerScript(GAMInstaller::Mode::fullInstall));
@@ -330,7 +330,10 @@ void TestGAMSetup::launchInstaller_terminalFailure_alertsWithCommand() {
 
 void TestGAMSetup::writeCommandScript_isPrivateExecutableAndReplaced() {
     const QString path = GAMSetup::writeCommandScript(u"#!/bin/sh\necho one\n"_s, u"Set Up school.org"_s);
-    QCOMPARE(path, m_temp.path() + u"/Tarnwick-Installer/Set Up school.org.command"_s);
+    QCOMPARE(path, m_temp.path() + u"/Tarnwick-Installer/Set-Up-school.org.command"_s);
+    // One shell word whatever the title holds; letters of any script stay.
+    QCOMPARE(QFileInfo(GAMSetup::writeCommandScript(u"x"_s, u"Set Up O'Brien \"École\" $HOME;1"_s)).fileName(),
+             u"Set-Up-O-Brien--École---HOME-1.command"_s);
     // Owner, group and other bits only (the "User" bits restate the owner's for us).
     const auto modeOf = [](const QString &file) {
         return QFileInfo(file).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
