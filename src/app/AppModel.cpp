@@ -4,6 +4,7 @@
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
+#include "security/SecurityModel.h"
 #include "tabs/GmailModel.h"
 
 using namespace Qt::StringLiterals;
@@ -14,6 +15,7 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     , m_console(new Console(desktop, this))
     , m_gmail(new GmailModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
+    , m_security(new SecurityModel(m_console, this))
     , m_setup(new GAMSetup(m_console, this)) {}
 
 AppModel::~AppModel() = default;
@@ -34,8 +36,9 @@ void AppModel::chooseDomain(const QUuid &id) {
 }
 
 void AppModel::switchDomain(const DomainProfile &profile) {
-    // What belongs to the previous domain goes: the open results sheet now, the
-    // Security and Classroom state and Drive's OU list once those tabs exist.
+    // What belongs to the previous domain goes: the Security state and the open
+    // results sheet now, the Classroom state and Drive's OU list once those tabs exist.
+    m_security->reset();
     m_console->setResults(std::nullopt);
 
     QString line =
@@ -55,6 +58,8 @@ QStringList AppModel::quitWarnings() const {
     if (m_console->isBusy())
         warnings.append(u"\u201C"_s + m_console->busyLabel() +
                         u"\u201D is still running. Quitting stops it partway through."_s);
-    // The Security tab's password reveal adds its paragraph here once that tab exists.
+    if (m_security->passwordReveal())
+        warnings.append(u"New passwords are still on screen. If they've been applied and you haven't recorded them, "
+                        u"those users won't be able to sign in."_s);
     return warnings;
 }

@@ -10,6 +10,7 @@ class GmailModel;
 class DesktopServices;
 class GAMSetup;
 class ProfileStore;
+class SecurityModel;
 struct DomainProfile;
 
 // The application's long-lived objects: the one console, the tab models and
@@ -24,6 +25,7 @@ public:
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
     CustomCommandModel *custom() const { return m_custom; }
+    SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
 
     // The start-up check; runs beside the console's task, never as it.
@@ -40,10 +42,11 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Gmail, Drive, Classroom, assistant and Security
-    // models join between the console and the setup check as they are built.
+    // Created in this order; the Drive, Classroom and assistant models join
+    // between the console and the setup check as they are built.
     Console *m_console;
     GmailModel *m_gmail;
     CustomCommandModel *m_custom;
+    SecurityModel *m_security;
     GAMSetup *m_setup;
 };

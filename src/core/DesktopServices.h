@@ -8,8 +8,7 @@
 // What models need from the desktop (file dialogs, the browser, the file
 // manager, the clipboard, a terminal). The views library implements it;
 // tests substitute their own, so no model ever opens a dialog itself.
-class DesktopServices
-{
+class DesktopServices {
 public:
     virtual ~DesktopServices() = default;
 
@@ -25,6 +24,8 @@ public:
     virtual bool openPath(const QString &path) = 0;
     virtual bool revealInFileManager(const QString &path) = 0;
     virtual void copyToClipboard(const QString &text) = 0;
+    // A password: marked so clipboard managers keep it out of their history.
+    virtual void copySecretToClipboard(const QString &text) { copyToClipboard(text); }
     // Runs an executable script in the user's terminal emulator, in a window the user can type into.
     virtual bool openInTerminal(const QString &scriptPath) = 0;
 };

@@ -15,6 +15,7 @@ public:
     QString clipboard;
     QList<QUrl> openedUrls;
     QStringList openedScripts;
+    QStringList revealedPaths;
     bool terminalWorks = true;
 
     QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
@@ -30,7 +31,10 @@ public:
         return true;
     }
     bool openPath(const QString &) override { return true; }
-    bool revealInFileManager(const QString &) override { return true; }
+    bool revealInFileManager(const QString &path) override {
+        revealedPaths.append(path);
+        return true;
+    }
     void copyToClipboard(const QString &text) override { clipboard = text; }
     bool openInTerminal(const QString &scriptPath) override {
         openedScripts.append(scriptPath);

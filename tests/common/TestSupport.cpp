@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <sys/stat.h>
 
 IsolatedSettings::IsolatedSettings() {
     if (QCoreApplication::organizationName().isEmpty())
@@ -45,6 +46,13 @@ bool processIsRunning(qint64 pid) {
     const QByteArray text = stat.readAll();
     const qsizetype end = text.lastIndexOf(')');
     return end < 0 || text.mid(end + 2, 1) != "Z";
+}
+
+int fileMode(const QString &path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return -1;
+    return int(status.st_mode & 07777);
 }
 
 void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog) {

@@ -35,6 +35,9 @@ class ProfileStore;
 // Adds a profile for the practice district in configDir and makes it the active one.
 void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain);
 
+// The permission bits of a file or folder (e.g. 0600); -1 when it does not exist.
+int fileMode(const QString &path);
+
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 

@@ -52,23 +52,32 @@ void installThemeFallback() {
 
 QIcon icon(Symbol symbol) {
     const Mapping m = mapping(symbol);
+    return themed(m.themeName, m.fallback);
+}
+
+QPixmap tinted(Symbol symbol, const QColor &color, int size) {
+    const Mapping m = mapping(symbol);
+    return tinted(m.themeName, m.fallback, color, size);
+}
+
+QIcon themed(const QString &themeName, QStyle::StandardPixmap fallback) {
     // Recent Adwaita ships many icons only in their symbolic form.
-    for (const QString &name : QStringList{m.themeName, m.themeName + u"-symbolic"_s}) {
-        const QIcon themed = QIcon::fromTheme(name);
-        if (!themed.isNull())
-            return themed;
+    for (const QString &name : QStringList{themeName, themeName + u"-symbolic"_s}) {
+        const QIcon found = QIcon::fromTheme(name);
+        if (!found.isNull())
+            return found;
     }
-    QIcon standard = QApplication::style()->standardIcon(m.fallback);
+    QIcon standard = QApplication::style()->standardIcon(fallback);
     if (standard.isNull())
         standard = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
     return standard;
 }
 
-QPixmap tinted(Symbol symbol, const QColor &color, int size) {
+QPixmap tinted(const QString &themeName, QStyle::StandardPixmap fallback, const QColor &color, int size) {
     // The symbolic form draws its details as holes, so they survive the tint.
-    QIcon source = QIcon::fromTheme(mapping(symbol).themeName + u"-symbolic"_s);
+    QIcon source = QIcon::fromTheme(themeName + u"-symbolic"_s);
     if (source.isNull())
-        source = icon(symbol);
+        source = themed(themeName, fallback);
     QPixmap pixmap = source.pixmap(size, size);
     QPainter painter(&pixmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QPixmap>
+#include <QStyle>
 
 // The symbols the window uses, named once and mapped to freedesktop theme icons
 // with a Qt standard icon behind each, so none is ever blank.
@@ -16,6 +17,10 @@ void installThemeFallback();
 QIcon icon(Symbol symbol);
 // The icon drawn in one colour (symbolic icons are monochrome), e.g. the orange warning triangle.
 QPixmap tinted(Symbol symbol, const QColor &color, int size);
+
+// The same for any freedesktop icon name, with a Qt standard icon behind it.
+QIcon themed(const QString &themeName, QStyle::StandardPixmap fallback);
+QPixmap tinted(const QString &themeName, QStyle::StandardPixmap fallback, const QColor &color, int size);
 // The application's own icon.
 QIcon appIcon();
 

@@ -16,6 +16,7 @@
 #include "core/DesktopServices.h"
 #include "core/PlatformTexts.h"
 #include "profiles/ProfileStore.h"
+#include "security/ui/SecurityView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -69,7 +70,8 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
     m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
+    m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
+                   Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
                    u"Custom Command"_s);
     m_tabs->setCurrentIndex(int(Tab::gmail));

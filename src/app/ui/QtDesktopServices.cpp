@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -77,6 +78,14 @@ bool QtDesktopServices::revealInFileManager(const QString &path) {
 
 void QtDesktopServices::copyToClipboard(const QString &text) {
     QGuiApplication::clipboard()->setText(text);
+}
+
+void QtDesktopServices::copySecretToClipboard(const QString &text) {
+    auto *data = new QMimeData;
+    data->setText(text);
+    // The hint KDE's Klipper and other clipboard managers honour: do not keep this in the history.
+    data->setData(u"x-kde-passwordManagerHint"_s, QByteArrayLiteral("secret"));
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 bool QtDesktopServices::openInTerminal(const QString &scriptPath) {

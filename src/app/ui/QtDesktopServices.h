@@ -24,6 +24,7 @@ public:
     bool openPath(const QString &path) override;
     bool revealInFileManager(const QString &path) override;
     void copyToClipboard(const QString &text) override;
+    void copySecretToClipboard(const QString &text) override;
     bool openInTerminal(const QString &scriptPath) override;
 
 private:
