@@ -124,9 +124,12 @@ public:
         }
         if (!hasLaunched() || m_over)
             return;
+        if (m_process->state() == QProcess::NotRunning) {
+            killGroup(); // ends the run, and may destroy this object
+            return;
+        }
         killGroup();
-        if (m_process->state() != QProcess::NotRunning)
-            m_process->waitForFinished(killWaitMs); // may end the run and destroy this object
+        m_process->waitForFinished(killWaitMs); // ends the run, and may destroy this object
     }
 
 private:

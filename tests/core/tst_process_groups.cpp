@@ -40,6 +40,35 @@ QCoro::Task<int> streamIgnoringLines(const QString &program, const QStringList &
         program, arguments, [](const QString &) {}, std::move(cancel));
 }
 
+// How a run ended when asked to stop and, `killAfter` later, to stop at once.
+struct KillOutcome {
+    bool endedWhenKillReturned = false;
+    std::optional<Cancelled> stopped;
+};
+
+KillOutcome stopThenKill(QCoro::Task<int> run, CancelToken token, const QString &readyFile,
+                         std::chrono::milliseconds killAfter) {
+    KillOutcome outcome;
+    bool ended = false;
+    QObject scope; // ends the timers below with this call
+    whenFileExists(readyFile, &scope, [&] {
+        token.cancel();
+        QTimer::singleShot(killAfter, &scope, [&] {
+            token.kill();
+            outcome.endedWhenKillReturned = ended;
+        });
+    });
+    std::move(run).then([&](int) { ended = true; },
+                        [&](const std::exception &error) {
+                            if (const auto *cancelled = dynamic_cast<const Cancelled *>(&error))
+                                outcome.stopped = *cancelled;
+                            ended = true;
+                        });
+    if (!QTest::qWaitFor([&] { return ended; }, 30000))
+        qFatal("the run never ended");
+    return outcome;
+}
+
 constexpr auto quitChildVariable = "TARNWICK_TEST_QUIT_CHILD";
 
 // The child half of quittingKillsEveryGroupStillRunning: starts a run that ignores
@@ -64,6 +93,14 @@ private:
 
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QString script(const QString &body) const { return writeScript(m_dir->path(), u"child"_s, body); }
+    // A leader that dies of SIGTERM, with a worker that ignores it and has written its pid.
+    QString leaderWithStubbornWorker() const {
+        return script(u"sh -c 'trap \"\" TERM; echo $$ > \""_s + path(u"worker"_s) +
+                      u"\"; exec sleep 60' &\n"
+                      u"while [ ! -s \""_s +
+                      path(u"worker"_s) + u"\" ]; do sleep 0.01; done\ntouch \""_s + path(u"ready"_s) +
+                      u"\"\nwait\n"_s);
+    }
 
 private Q_SLOTS:
     void init() {
@@ -87,51 +124,43 @@ private Q_SLOTS:
     }
 
     void workerIgnoringSIGTERMIsKilledAfterTheGracePeriod() {
-        const QString child =
-            script(u"sh -c 'trap \"\" TERM; echo $$ > \""_s + path(u"worker"_s) +
-                   u"\"; exec sleep 60' &\n"
-                   u"while [ ! -s \""_s +
-                   path(u"worker"_s) + u"\" ]; do sleep 0.01; done\ntouch \""_s + path(u"ready"_s) + u"\"\nwait\n"_s);
         CancelToken token;
         whenFileExists(path(u"ready"_s), this, [token] { token.cancel(); });
         // The leader ends at once; the run lasts until the worker is gone too.
-        const auto stopped = failureOf<Cancelled>(streamIgnoringLines(child, {}, token));
+        const auto stopped = failureOf<Cancelled>(streamIgnoringLines(leaderWithStubbornWorker(), {}, token));
         QVERIFY(stopped);
         QVERIFY(stopped->killed());
         QTRY_VERIFY(!processIsRunning(pidFromFile(path(u"worker"_s)))); // SIGKILL takes a moment to land
     }
 
+    void secondRequestKillsWhatOutlivedTheLeader() {
+        CancelToken token;
+        // 300 ms after the SIGTERM the leader has died of it; the worker has not.
+        const KillOutcome outcome = stopThenKill(streamIgnoringLines(leaderWithStubbornWorker(), {}, token), token,
+                                                 path(u"ready"_s), std::chrono::milliseconds(300));
+        QVERIFY(outcome.endedWhenKillReturned); // no waiting for the grace period
+        QVERIFY(outcome.stopped && outcome.stopped->killed());
+        QTRY_VERIFY(!processIsRunning(pidFromFile(path(u"worker"_s))));
+    }
+
     void practiceGamIgnoringSIGTERM_isKilledAfterTheGracePeriodOrAtTheSecondStop() {
         qputenv("PRACTICE_GAM_FAULT", "ignore-sigterm");
-        qputenv("PRACTICE_GAM_LOG", path(u"invocations"_s).toUtf8()); // written just before it starts ignoring
+        qputenv("PRACTICE_GAM_LOG", path(u"invocations"_s).toUtf8()); // written once it ignores SIGTERM
+        const QString gam = QStringLiteral(PRACTICE_GAM_PATH);
+        const QStringList infoDomain{u"info"_s, u"domain"_s};
 
         CancelToken polite;
         whenFileExists(path(u"invocations"_s), this, [polite] { polite.cancel(); });
-        const auto graceful = failureOf<Cancelled>(
-            streamIgnoringLines(QStringLiteral(PRACTICE_GAM_PATH), {u"info"_s, u"domain"_s}, polite));
+        const auto graceful = failureOf<Cancelled>(streamIgnoringLines(gam, infoDomain, polite));
         QVERIFY(graceful);
         QVERIFY(graceful->killed());
 
         QFile::remove(path(u"invocations"_s));
         CancelToken insistent;
-        bool ended = false;
-        bool endedWhenKillReturned = false;
-        whenFileExists(path(u"invocations"_s), this, [&] {
-            insistent.cancel();
-            insistent.kill();
-            endedWhenKillReturned = ended;
-        });
-        std::optional<Cancelled> killed;
-        streamIgnoringLines(QStringLiteral(PRACTICE_GAM_PATH), {u"info"_s, u"domain"_s}, insistent)
-            .then([&](int) { ended = true; },
-                  [&](const std::exception &error) {
-                      if (const auto *cancelled = dynamic_cast<const Cancelled *>(&error))
-                          killed = *cancelled;
-                      ended = true;
-                  });
-        QTRY_VERIFY(ended);
-        QVERIFY(endedWhenKillReturned);
-        QVERIFY(killed && killed->killed());
+        const KillOutcome outcome = stopThenKill(streamIgnoringLines(gam, infoDomain, insistent), insistent,
+                                                 path(u"invocations"_s), std::chrono::milliseconds(0));
+        QVERIFY(outcome.endedWhenKillReturned);
+        QVERIFY(outcome.stopped && outcome.stopped->killed());
     }
 
     void timeOutAlsoKillsAChildIgnoringSIGTERM() {
