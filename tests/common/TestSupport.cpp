@@ -30,6 +30,17 @@ QString writeScript(const QString &dir, const QString &name, const QString &body
     return path;
 }
 
+void whenFileExists(const QString &path, QObject *owner, std::function<void()> action) {
+    auto *poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, action = std::move(action)] {
+        if (!QFile::exists(path))
+            return;
+        poll->deleteLater();
+        action();
+    });
+    poll->start(10);
+}
+
 qint64 pidFromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -12,17 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The error a task failed with, or none when it succeeded or failed otherwise.
-template <typename E, typename T> std::optional<E> failureOf(QCoro::Task<T> task) {
-    try {
-        awaitTask(std::move(task));
-    } catch (const E &error) {
-        return error;
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
 QByteArray readFile(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -30,14 +19,7 @@ QByteArray readFile(const QString &path) {
 
 // Cancels the token as soon as the child has written its ready file.
 void cancelWhenReady(const QString &readyFile, const CancelToken &token, QObject *owner) {
-    auto *poll = new QTimer(owner);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, readyFile, token] {
-        if (!QFile::exists(readyFile))
-            return;
-        token.cancel();
-        poll->deleteLater();
-    });
-    poll->start(10);
+    whenFileExists(readyFile, owner, [token] { token.cancel(); });
 }
 
 } // namespace

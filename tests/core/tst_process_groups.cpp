@@ -12,29 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The error a task failed with, or none when it succeeded or failed otherwise.
-template <typename E, typename T> std::optional<E> failureOf(QCoro::Task<T> task) {
-    try {
-        awaitTask(std::move(task));
-    } catch (const E &error) {
-        return error;
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
-// Calls `action` once the file exists.
-void whenFileExists(const QString &path, QObject *owner, std::function<void()> action) {
-    auto *poll = new QTimer(owner);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, action] {
-        if (!QFile::exists(path))
-            return;
-        poll->deleteLater();
-        action();
-    });
-    poll->start(10);
-}
-
 QCoro::Task<int> streamIgnoringLines(const QString &program, const QStringList &arguments, CancelToken cancel) {
     return GAM::stream(
         program, arguments, [](const QString &) {}, std::move(cancel));
