@@ -90,6 +90,10 @@ GAMSetup::GAMSetup(Console *console, QObject *parent)
     : QObject(parent)
     , m_console(console) {}
 
+GAMSetup::~GAMSetup() {
+    m_checkRuns.kill();
+}
+
 void GAMSetup::dismissBanner() {
     if (m_bannerDismissed)
         return;
@@ -134,9 +138,10 @@ QCoro::Task<> GAMSetup::check() {
     // Built outside the co_await: GCC 12 mishandles braced lists inside it.
     const QStringList arguments(u"version"_s);
     try {
-        result = co_await GAM::runGAM(arguments, versionTimeoutSeconds, GAM::ProfileChoice::active());
+        result = co_await GAM::runGAM(arguments, versionTimeoutSeconds, GAM::ProfileChoice::active(), m_checkRuns);
     } catch (const std::exception &error) {
-        if (!self)
+        // Only the destructor cancels a check, and the console may be gone by then.
+        if (!self || dynamic_cast<const Cancelled *>(&error))
             co_return;
         console->log(u"WARNING: Running 'gam version' at "_s + path + u" failed."_s, LogKind::warning);
         console->logFailure(error, u"gam version"_s);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CancelToken.h"
+
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
@@ -46,6 +48,8 @@ public:
     static QString gamadvPublisher();
 
     explicit GAMSetup(Console *console, QObject *parent = nullptr);
+    // Kills the checks still running, which then end without a word.
+    ~GAMSetup() override;
 
     const std::optional<Problem> &problem() const { return m_problem; }
     bool isChecking() const { return m_checking; }
@@ -78,6 +82,8 @@ private:
     void setChecking(bool checking);
 
     Console *m_console;
+    // Every check's gam run; the checks run outside the console's task.
+    CancelToken m_checkRuns;
     std::optional<Problem> m_problem;
     bool m_checking = false;
     bool m_bannerDismissed = false;

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void check_missingOrUnrunnableGAM();
     void check_unrecognisedOutput_logsFirstLineAndStderr();
     void hiddenBanner_staysHiddenAfterLaterProblems();
+    void destroyedMidCheck_endsTheCheckAndItsGam();
 
     void installer_commandAndScript();
     void offerInstall_confirmationOpensScriptInTerminal();
@@ -253,6 +254,21 @@ void TestGAMSetup::hiddenBanner_staysHiddenAfterLaterProblems() {
     awaitTask(m_setup->check());
     QCOMPARE(m_setup->problem(), GAMSetup::Problem::notFound());
     QVERIFY(m_setup->isBannerDismissed());
+}
+
+void TestGAMSetup::destroyedMidCheck_endsTheCheckAndItsGam() {
+    const QString pidFile = m_dir->filePath(u"pid"_s);
+    QSettings().setValue(u"gamPath"_s,
+                         writeScript(m_dir->path(), u"gam"_s, u"echo $$ > '"_s + pidFile + u"'\nexec sleep 60\n"_s));
+    bool ended = false;
+    m_setup->check().then([&] { ended = true; });
+    QTRY_VERIFY(pidFromFile(pidFile) > 0);
+    const qsizetype logged = m_console->entryCount();
+
+    m_setup.reset();
+    QVERIFY(ended); // nothing of the check is left to resume later
+    QCOMPARE(m_console->entryCount(), logged);
+    QTRY_VERIFY(!processIsRunning(pidFromFile(pidFile)));
 }
 
 void TestGAMSetup::installer_commandAndScript() {
