@@ -2,7 +2,7 @@ MAKEFLAGS += --no-print-directory
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench demo format clean
+.PHONY: all deps build run test bench demo package format clean
 
 all: build
 
@@ -25,7 +25,10 @@ bench: build
 	@scripts/run-benchmarks $(BUILD_DIR)
 
 demo: build
-	@scripts/demo $(BUILD_DIR)
+	$(BUILD_DIR)/src/tarnwick --practice
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -5,6 +5,8 @@
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
 #include "security/SecurityModel.h"
+#include "tabs/ClassroomModel.h"
+#include "tabs/DriveModel.h"
 #include "tabs/GmailModel.h"
 
 using namespace Qt::StringLiterals;
@@ -14,6 +16,8 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     , m_profiles(profiles)
     , m_console(new Console(desktop, this))
     , m_gmail(new GmailModel(m_console, this))
+    , m_drive(new DriveModel(m_console, this))
+    , m_classroom(new ClassroomModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
     , m_security(new SecurityModel(m_console, this))
     , m_setup(new GAMSetup(m_console, this)) {}
@@ -36,9 +40,11 @@ void AppModel::chooseDomain(const QUuid &id) {
 }
 
 void AppModel::switchDomain(const DomainProfile &profile) {
-    // What belongs to the previous domain goes: the Security state and the open
-    // results sheet now, the Classroom state and Drive's OU list once those tabs exist.
+    // What belongs to the previous domain goes: the Security state, the listed
+    // courses, Drive's OU list and the open results sheet.
     m_security->reset();
+    m_classroom->reset();
+    m_drive->setOUList(std::nullopt);
     m_console->setResults(std::nullopt);
 
     QString line =

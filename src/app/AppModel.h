@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <QUuid>
 
+class ClassroomModel;
 class Console;
 class CustomCommandModel;
+class DriveModel;
 class GmailModel;
 class DesktopServices;
 class GAMSetup;
@@ -24,9 +26,15 @@ public:
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
     GmailModel *gmail() const { return m_gmail; }
+    DriveModel *drive() const { return m_drive; }
+    ClassroomModel *classroom() const { return m_classroom; }
     CustomCommandModel *custom() const { return m_custom; }
     SecurityModel *security() const { return m_security; }
     GAMSetup *setup() const { return m_setup; }
+
+    // A practice window runs on simulated districts with settings of its own; set before the window is built.
+    bool isPractice() const { return m_practice; }
+    void setPractice(bool practice) { m_practice = practice; }
 
     // The start-up check; runs beside the console's task, never as it.
     void startCheck();
@@ -42,11 +50,14 @@ public:
 
 private:
     ProfileStore *m_profiles;
-    // Created in this order; the Drive, Classroom and assistant models join
-    // between the console and the setup check as they are built.
+    // Created in this order; the assistant model joins between the console
+    // and the Gmail model once it is built.
     Console *m_console;
     GmailModel *m_gmail;
+    DriveModel *m_drive;
+    ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
+    bool m_practice = false;
 };

@@ -295,7 +295,7 @@ QString GAMSetup::installerScript(GAMInstaller::Mode mode) {
 
 QCoro::Task<> GAMSetup::launchInstaller(GAMInstaller::Mode mode) {
     try {
-        openInTerminal(writeCommandScript(installerScript(mode), u"Install GAM7"_s));
+        openInTerminal(m_console->desktop(), writeCommandScript(installerScript(mode), u"Install GAM7"_s));
         m_console->log(u"Opened the GAM7 installer in Terminal. Click Re-check when it has finished."_s, LogKind::info);
     } catch (const Error &error) {
         m_console->showAlert(u"Couldn't Open Terminal"_s,
@@ -326,8 +326,8 @@ QString GAMSetup::writeCommandScript(const QString &contents, const QString &tit
     return path;
 }
 
-void GAMSetup::openInTerminal(const QString &file) {
-    if (!m_console->desktop()->openInTerminal(file))
+void GAMSetup::openInTerminal(DesktopServices *desktop, const QString &file) {
+    if (!desktop->openInTerminal(file))
         throw Error(u"No terminal emulator could be started for "_s + file +
                     u". Set the TERMINAL environment variable to your terminal, or install one such as xterm."_s);
 }

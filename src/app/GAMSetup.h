@@ -9,6 +9,7 @@
 #include <optional>
 
 class Console;
+class DesktopServices;
 
 namespace GAMInstaller {
 
@@ -70,7 +71,7 @@ public:
     // is named after the title with every space, quote or other sign but ".", "_"
     // and "-" turned into "-" ("Install GAM7" gives "Install-GAM7.command").
     static QString writeCommandScript(const QString &contents, const QString &title);
-    void openInTerminal(const QString &file);
+    static void openInTerminal(DesktopServices *desktop, const QString &file);
 
 Q_SIGNALS:
     void problemChanged();

@@ -33,6 +33,17 @@ const SecretSchema *schema() {
     return &generic;
 }
 
+// The key of a process that keeps it in memory only; used on the main thread alone.
+struct MemoryOnly {
+    bool enabled = false;
+    std::optional<QString> key;
+};
+
+MemoryOnly &memoryOnly() {
+    static MemoryOnly state;
+    return state;
+}
+
 struct Attributes {
     QByteArray service = serviceName().toUtf8();
     QByteArray account = accountName().toUtf8();
@@ -121,11 +132,23 @@ QString itemLabel() {
     return u"Tarnwick – Anthropic API key"_s;
 }
 
+void keepInMemoryOnly() {
+    memoryOnly().enabled = true;
+}
+
 QCoro::Task<std::optional<QString>> loadKey() {
+    if (memoryOnly().enabled) {
+        std::optional<QString> key = memoryOnly().key; // QCoro 0.8 moves from a co_returned lvalue
+        co_return key;
+    }
     co_return co_await onWorkerThread<std::optional<QString>>(&lookup);
 }
 
 QCoro::Task<> saveKey(QString key) {
+    if (memoryOnly().enabled) {
+        memoryOnly().key = key;
+        co_return;
+    }
     // Built in its own statement: GCC 12 destroys a closure that is a temporary
     // of a co_await expression twice.
     const QFuture<Status> saving = onWorkerThread<Status>([bytes = key.toUtf8()] {
@@ -145,6 +168,10 @@ QCoro::Task<> saveKey(QString key) {
 }
 
 QCoro::Task<> deleteKey() {
+    if (memoryOnly().enabled) {
+        memoryOnly().key.reset();
+        co_return;
+    }
     co_await onWorkerThread<bool>([] {
         clear();
         return true;

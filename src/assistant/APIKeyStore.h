@@ -35,4 +35,8 @@ QCoro::Task<> saveKey(QString key);
 // Removes the stored key, if any; failures leave the key where it was.
 QCoro::Task<> deleteKey();
 
+// From now on the key lives in this process only and the keyring is never opened
+// (the practice window, which must not touch the user's keyring).
+void keepInMemoryOnly();
+
 } // namespace APIKeyStore

@@ -1,9 +1,10 @@
 #include "core/CSV.h"
 
 #include "core/Error.h"
+#include "core/Utf8.h"
 
 #include <QFile>
-#include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -65,13 +66,7 @@ const QChar *nextQuote(const QChar *from, const QChar *end) {
 }
 
 QString decode(const char *begin, qsizetype size) {
-    const QByteArrayView bytes(begin, size);
-    // QString::fromUtf8 would drop a byte-order mark that begins a field.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QStringDecoder(QStringDecoder::Utf8,
-                              QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless)
-            .decode(bytes);
-    return QString::fromUtf8(bytes);
+    return textOfUtf8(QByteArrayView(begin, size));
 }
 QString decode(const QChar *begin, qsizetype size) {
     return QString(begin, size);
@@ -122,14 +117,10 @@ template <typename Char> QString fieldText(const Char *begin, const Char *end) {
     return text;
 }
 
-// Whether the raw field [begin, end) has empty text. Any character but a
-// quote or CR is text, quoted or not.
-template <typename Char> bool isEmptyField(const Char *begin, const Char *end) {
-    for (const Char *p = begin; p < end; ++p) {
-        if (unit(*p) != u'"' && unit(*p) != u'\r')
-            return false;
-    }
-    return fieldText(begin, end).isEmpty();
+// Whether the raw field [begin, end) is a blank line's: nothing but carriage
+// returns. A quoted empty field is a field.
+template <typename Char> bool isBlank(const Char *begin, const Char *end) {
+    return std::all_of(begin, end, [](Char c) { return unit(c) == u'\r'; });
 }
 
 // One pass over [begin, end), handing each field's raw input and each record's
@@ -153,7 +144,7 @@ template <typename Char, typename Sink> void readRecords(const Char *begin, cons
         }
         ++p;
     }
-    if (recordFields > 0 || !isEmptyField(field, end)) {
+    if (recordFields > 0 || !isBlank(field, end)) {
         sink.field(field, end, ++recordFields);
         sink.record(recordFields);
     }
@@ -236,7 +227,7 @@ template <typename Char, typename Offset> struct Table {
     void record(qsizetype recordFields) {
         if (!hasHeader) {
             hasHeader = true;
-        } else if (recordFields == 1 && isEmptyField(input + starts.back(), fieldEnd)) {
+        } else if (recordFields == 1 && isBlank(input + starts.back(), fieldEnd)) {
             starts.pop_back(); // a blank line is not a row
         } else {
             starts.push_back(Offset(fieldEnd - input + 1));
@@ -311,8 +302,11 @@ QByteArray withoutByteOrderMark(const QByteArray &utf8) {
     return utf8.startsWith("\xEF\xBB\xBF") ? utf8.sliced(3) : utf8;
 }
 
+// A leading byte-order mark would be skipped by a reader when the field opens
+// the text, so it is quoted too.
 bool needsQuotes(const QString &field) {
-    return findAny<',', '"', '\n', '\r'>(field.constBegin(), field.constEnd()) != field.constEnd();
+    return findAny<',', '"', '\n', '\r'>(field.constBegin(), field.constEnd()) != field.constEnd() ||
+           field.startsWith(u'\uFEFF');
 }
 
 void appendField(QString &out, const QString &field) {
@@ -332,6 +326,10 @@ void appendField(QString &out, const QString &field) {
 }
 
 void appendRecord(QString &out, const QStringList &record) {
+    if (record.size() == 1 && record[0].isEmpty()) {
+        out += u"\"\"\n"; // a bare empty line would read as a blank line, not a row
+        return;
+    }
     for (qsizetype i = 0; i < record.size(); ++i) {
         if (i > 0)
             out += u',';

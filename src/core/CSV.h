@@ -52,8 +52,8 @@ struct CSVTable {
 QList<QStringList> parseCSVRecords(const QString &text);
 QList<QStringList> parseCSVRecords(const QByteArray &utf8);
 
-// The first record is the header; blank lines are skipped; fields beyond the
-// header are dropped. The rows keep a shallow copy of the input.
+// The first record is the header; blank lines (nothing but CRs, so a quoted
+// empty field is a row) are skipped; fields beyond the header are dropped. The rows keep a shallow copy of the input.
 CSVTable parseCSV(const QString &text);
 CSVTable parseCSV(const QByteArray &utf8);
 
@@ -61,6 +61,7 @@ CSVTable parseCSV(const QByteArray &utf8);
 // Throws Error when the file cannot be read.
 CSVTable parseCSVFile(const QString &path);
 
-// Header and rows as CSV: fields holding a comma, quote, CR or LF are quoted with
-// inner quotes doubled; every record ends with a line feed.
+// Header and rows as CSV: fields holding a comma, quote, CR or LF or starting
+// with a byte-order mark are quoted with inner quotes doubled, and so is a
+// record's only field when it is empty; every record ends with a line feed.
 QString csvText(const QStringList &header, const QList<QStringList> &rows);

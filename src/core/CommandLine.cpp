@@ -55,6 +55,24 @@ QList<QStringView> graphemeClusters(const QString &text) {
     return clusters;
 }
 
+// Whether text's first character would cling to a quote or space before it
+// (a combining mark, a joiner), making that quote or space ordinary text.
+bool clingsToWhatPrecedes(QStringView text) {
+    const QString withQuote = u'\'' + text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, withQuote);
+    finder.setPosition(1);
+    return !text.isEmpty() && !finder.isAtBoundary();
+}
+
+// Whether text's last character would cling to a quote or space after it
+// (prepended concatenation marks such as U+0600).
+bool clingsToWhatFollows(QStringView text) {
+    const QString withQuote = text + u'\'';
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, withQuote);
+    finder.setPosition(text.size());
+    return !text.isEmpty() && !finder.isAtBoundary();
+}
+
 } // namespace
 
 QStringList tokenize(const QString &line) {
@@ -118,14 +136,39 @@ QString shellQuote(const QString &argument) {
         safe = isSafeScalar(scalars[i]);
     if (safe)
         return argument;
-    QString quoted = argument;
-    quoted.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + quoted + u'\'';
+
+    // tokenize reads characters, not scalars: a quote only counts when it is a
+    // character of its own. So a leading mark goes before the opening quote, a
+    // trailing prepended mark after the closing one, and a quote carrying a mark
+    // is double-quoted. A POSIX shell reads all of these the same way.
+    QList<QStringView> characters = graphemeClusters(argument);
+    QString quoted;
+    if (!characters.isEmpty() && clingsToWhatPrecedes(characters.front()))
+        quoted += characters.takeFirst();
+    QStringView trailing;
+    if (!characters.isEmpty() && clingsToWhatFollows(characters.back()))
+        trailing = characters.takeLast();
+    quoted += u'\'';
+    for (const QStringView character : std::as_const(characters)) {
+        if (character == u"'")
+            quoted += u"'\\''";
+        else if (character.contains(u'\''))
+            quoted += u"'\"" + character + u"\"'";
+        else
+            quoted += character;
+    }
+    return quoted + u'\'' + trailing;
 }
 
 QString displayCommand(const QStringList &arguments) {
     QString line = QStringLiteral("gam");
-    for (const QString &argument : arguments)
-        line += u' ' + shellQuote(argument);
+    QString previous = line;
+    for (const QString &argument : arguments) {
+        // A tab separates characters where a space would be joined to a neighbour.
+        QString quoted = shellQuote(argument);
+        line += clingsToWhatFollows(previous) || clingsToWhatPrecedes(quoted) ? u'\t' : u' ';
+        line += quoted;
+        previous = std::move(quoted);
+    }
     return line;
 }

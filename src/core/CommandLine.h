@@ -17,11 +17,13 @@ public:
 // ordinary text and CR LF is one white-space character. Throws UnbalancedQuote.
 QStringList tokenize(const QString &line);
 
-// The argument as a POSIX shell would read it back: unchanged when every scalar
-// is a letter, mark or number of any script or one of "@%+=:,./-_", otherwise
-// single-quoted.
+// The argument as a POSIX shell and tokenize read it back: unchanged when every
+// scalar is a letter, mark or number of any script or one of "@%+=:,./-_",
+// otherwise single-quoted. Marks that would join a quote into one character
+// stay outside the single quotes.
 QString shellQuote(const QString &argument);
 
 // A gam argument vector (without the program) as one copy-pasteable line
-// starting with "gam".
+// starting with "gam", arguments separated by a space, or by a tab where a mark
+// would join a space to the argument beside it.
 QString displayCommand(const QStringList &arguments);

@@ -5,11 +5,14 @@
 #include "core/Error.h"
 #include "core/GAM.h"
 #include "core/TerminalLine.h"
+#include "core/Utf8.h"
 #include "profiles/ProfileStore.h"
 
 #include <QPointer>
 #include <QSaveFile>
+#include <QStringEncoder>
 #include <QTextBoundaryFinder>
+#include <cstring>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -73,8 +76,12 @@ void Console::append(QStringView line, LogKind kind) {
         m_chunks.push_back(std::move(chunk));
     }
     Chunk &chunk = *m_chunks.back();
-    chunk.text += line.toUtf8();
-    chunk.ends.push_back(quint32(chunk.text.size()));
+    // Encoded in place: a line of megabytes is not copied a second time.
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    const qsizetype start = chunk.text.size();
+    chunk.text.resize(start + encoder.requiredSpace(line.size()));
+    chunk.text.truncate(encoder.appendToBuffer(chunk.text.data() + start, line) - chunk.text.constData());
+    chunk.ends.push_back(chunk.text.size());
     chunk.kinds.push_back(quint8(kind));
     ++m_count;
     ++m_nextID;
@@ -147,8 +154,8 @@ QString Console::plainText() const {
     joined.reserve(total);
     bool first = true;
     for (const auto &chunk : m_chunks) {
-        quint32 start = 0;
-        for (const quint32 end : chunk->ends) {
+        qsizetype start = 0;
+        for (const qsizetype end : chunk->ends) {
             if (!first)
                 joined += '\n';
             first = false;
@@ -156,20 +163,69 @@ QString Console::plainText() const {
             start = end;
         }
     }
-    return QString::fromUtf8(joined);
+    return textOfUtf8(joined);
 }
 
 qsizetype Console::entryCount() const {
     return m_count;
 }
 
-LogEntry Console::entryAt(qsizetype index) const {
+QByteArrayView Console::entryBytes(qsizetype index) const {
     Q_ASSERT(index >= 0 && index < m_count);
     const Chunk &chunk = *m_chunks[size_t(index / chunkEntries)];
     const auto local = size_t(index % chunkEntries);
-    const quint32 start = local == 0 ? 0 : chunk.ends[local - 1];
-    return LogEntry{m_firstID + index, QString::fromUtf8(chunk.text.constData() + start, chunk.ends[local] - start),
-                    LogKind(chunk.kinds[local])};
+    const qsizetype start = local == 0 ? 0 : chunk.ends[local - 1];
+    return QByteArrayView(chunk.text).sliced(start, chunk.ends[local] - start);
+}
+
+LogEntry Console::entryAt(qsizetype index) const {
+    return LogEntry{m_firstID + index, textOfUtf8(entryBytes(index)), entryKind(index)};
+}
+
+LogKind Console::entryKind(qsizetype index) const {
+    Q_ASSERT(index >= 0 && index < m_count);
+    return LogKind(m_chunks[size_t(index / chunkEntries)]->kinds[size_t(index % chunkEntries)]);
+}
+
+namespace {
+
+bool startsCharacter(char byte) {
+    return (uchar(byte) & 0xC0) != 0x80;
+}
+
+// The characters in valid UTF-8: the bytes that are not continuation bytes
+// (10xxxxxx), counted eight at a time so a line of megabytes takes a millisecond.
+qsizetype codePointCount(QByteArrayView utf8) {
+    constexpr quint64 highBits = 0x8080808080808080;
+    constexpr quint64 lowHalves = 0x00FF00FF00FF00FF;
+    qsizetype continuations = 0;
+    qsizetype i = 0;
+    while (i + 8 <= utf8.size()) {
+        // One counter per byte lane, emptied before it can pass 255.
+        quint64 lanes = 0;
+        for (int round = 0; round < 255 && i + 8 <= utf8.size(); ++round, i += 8) {
+            quint64 word;
+            std::memcpy(&word, utf8.data() + i, 8);
+            lanes += (word & ~(word << 1) & highBits) >> 7;
+        }
+        lanes = (lanes & lowHalves) + ((lanes >> 8) & lowHalves);
+        continuations += qsizetype((lanes * 0x0001000100010001) >> 48);
+    }
+    for (; i < utf8.size(); ++i)
+        continuations += startsCharacter(utf8[i]) ? 0 : 1;
+    return utf8.size() - continuations;
+}
+
+} // namespace
+
+Console::TextPrefix Console::entryPrefix(qsizetype index, qsizetype maxLength) const {
+    const QByteArrayView bytes = entryBytes(index);
+    qsizetype cut = 0;
+    for (qsizetype characters = 0; cut < bytes.size(); ++cut) {
+        if (startsCharacter(bytes[cut]) && characters++ == maxLength)
+            break;
+    }
+    return TextPrefix{textOfUtf8(bytes.first(cut)), codePointCount(bytes.sliced(cut))};
 }
 
 // MARK: The running task

@@ -66,6 +66,14 @@ public:
     QString plainText() const;
     qsizetype entryCount() const;
     LogEntry entryAt(qsizetype index) const;
+    LogKind entryKind(qsizetype index) const;
+    // The first maxLength characters (code points) of an entry's text and how
+    // many follow them, decoding no more than the prefix.
+    struct TextPrefix {
+        QString text;
+        qsizetype more = 0;
+    };
+    TextPrefix entryPrefix(qsizetype index, qsizetype maxLength) const;
 
     // The one running task.
     void run(const QString &label, Operation operation);
@@ -106,12 +114,13 @@ private:
     // so a million lines cost little more than their text and clear() frees it all.
     struct Chunk {
         QByteArray text;
-        std::vector<quint32> ends;
+        std::vector<qsizetype> ends;
         std::vector<quint8> kinds;
     };
     static constexpr qsizetype chunkEntries = 4096;
 
     void append(QStringView line, LogKind kind);
+    QByteArrayView entryBytes(qsizetype index) const;
     void announceAppended();
     void finishTask();
     QCoro::Task<> runTask(QString label, Operation operation, CancelToken cancel);

@@ -16,8 +16,14 @@ public:
     // (e.g. "Comma-separated text (*.csv)"); none when the user cancels.
     virtual QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
                                                                QString nameFilter) = 0;
-    virtual QCoro::Task<std::optional<QString>> chooseOpenFile(QString title, QString nameFilter) = 0;
+    // Open dialog for an existing file, starting in startFolder (home when empty).
+    virtual QCoro::Task<std::optional<QString>> chooseOpenFile(QString title, QString nameFilter,
+                                                               QString startFolder = {}) = 0;
+    // Folders only, hidden ones shown, new ones may be created.
     virtual QCoro::Task<std::optional<QString>> chooseFolder(QString title, QString startFolder) = 0;
+    // Save-style dialog for a file that is kept and appended to: starts at startPath's
+    // folder with its name filled in and never asks to replace an existing file.
+    virtual QCoro::Task<std::optional<QString>> chooseFileLocation(QString title, QString startPath) = 0;
 
     virtual bool openUrl(const QUrl &url) = 0;
     // Opens a file or folder with its default application.

@@ -2,6 +2,8 @@
 
 #include <array>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QColor fromSRGB(double red, double green, double blue) {
@@ -44,16 +46,24 @@ QVariant LogListModel::data(const QModelIndex &index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_console->entryAt(index.row()).text;
+        return displayText(index.row());
     case Qt::ForegroundRole:
-        return colour(m_console->entryAt(index.row()).kind);
+        return colour(m_console->entryKind(index.row()));
     case KindRole:
-        return int(m_console->entryAt(index.row()).kind);
+        return int(m_console->entryKind(index.row()));
     case IdRole:
         return m_console->entryAt(index.row()).id;
     default:
         return {};
     }
+}
+
+// Laying out a line of megabytes would stall every repaint for seconds.
+QString LogListModel::displayText(int row) const {
+    Console::TextPrefix prefix = m_console->entryPrefix(row, displayedLength);
+    if (prefix.more > 0)
+        prefix.text += u"\u2026 ("_s + QString::number(prefix.more) + u" more characters)"_s;
+    return prefix.text;
 }
 
 QColor LogListModel::colour(LogKind kind) {

@@ -17,5 +17,8 @@ QString keychain() {
 QString yourKeychain() {
     return QStringLiteral("your system keyring");
 }
+QString multiSelectClicks() {
+    return QStringLiteral("Ctrl-click or Shift-click");
+}
 
 } // namespace PlatformTexts

@@ -16,5 +16,7 @@ QString revealInFileManager();
 QString keychain();
 // "your system keyring"
 QString yourKeychain();
+// "Ctrl-click or Shift-click": how a table's rows are added to the selection.
+QString multiSelectClicks();
 
 } // namespace PlatformTexts

@@ -1,5 +1,7 @@
 #include "profiles/GAMConfigFile.h"
 
+#include "core/Utf8.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +19,11 @@ EditError::EditError(Kind kind, QString subject, QString description)
 
 EditError EditError::missing(const QString &path) {
     return EditError(Kind::missing, path, u"There's no gam.cfg at "_s % path % u"."_s);
+}
+
+EditError EditError::notUTF8(const QString &path) {
+    return EditError(Kind::notUTF8, path,
+                     u"The gam.cfg at "_s % path % u" isn't UTF-8 text, so Tarnwick left it unchanged."_s);
 }
 
 EditError EditError::sectionExists(const QString &name) {
@@ -92,19 +98,59 @@ bool isDefault(QStringView name) {
     return name.compare(u"DEFAULT", Qt::CaseInsensitive) == 0;
 }
 
-// The file's text, or none when it cannot be read or is not valid UTF-8.
-std::optional<QString> readText(const QString &path) {
+constexpr QByteArrayView byteOrderMark("\xEF\xBB\xBF");
+
+// The file's bytes, or none when it cannot be read.
+std::optional<QByteArray> readBytes(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    QStringDecoder decoder(QStringConverter::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
+    return bytes;
+}
+
+QByteArrayView withoutByteOrderMark(QByteArrayView utf8) {
+    return utf8.startsWith(byteOrderMark) ? utf8.sliced(byteOrderMark.size()) : utf8;
+}
+
+// The file's text without one leading byte-order mark, or none when it cannot
+// be read or is not UTF-8 (an incomplete sequence at the end included).
+std::optional<QString> readText(const QString &path) {
+    const std::optional<QByteArray> bytes = readBytes(path);
+    if (!bytes || !bytes->isValidUtf8())
         return std::nullopt;
-    return text;
+    return textOfUtf8(withoutByteOrderMark(*bytes));
+}
+
+// The bytes of a gam.cfg about to be edited. Edits keep them as they are and
+// only add or take away whole lines, so nothing the user wrote is re-encoded.
+QByteArray readForEditing(const QString &path) {
+    std::optional<QByteArray> bytes = readBytes(path);
+    if (!bytes)
+        throw EditError::missing(path);
+    if (!bytes->isValidUtf8())
+        throw EditError::notUTF8(path);
+    return *std::move(bytes);
+}
+
+QStringList sectionNamesIn(QStringView text) {
+    QStringList names;
+    for (QStringView line : readingLines(text)) {
+        const std::optional<QStringView> name = headerName(line);
+        if (name && !isDefault(*name))
+            names.append(name->toString());
+    }
+    return names;
+}
+
+// A line of the file split at line feeds, as text: a carriage return before
+// the line feed ends the line like the line feed does.
+QString lineText(QByteArrayView line) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return textOfUtf8(line);
 }
 
 // For a device opened Unbuffered: a buffered QFileDevice reports a short write
@@ -143,6 +189,29 @@ QString freeBackupPath(const QString &folder) {
     return candidate;
 }
 
+void writeBytesPreservingMode(const QByteArray &bytes, const QString &filePath) {
+    // QFileInfo follows a symbolic link, so these are the target's bits.
+    const QFileInfo info(filePath);
+    const std::optional<QFileDevice::Permissions> mode =
+        info.exists() ? std::optional(info.permissions()) : std::nullopt;
+
+    // QSaveFile writes through a symbolic link: the temporary file sits beside
+    // the target and replaces it, so the link itself survives.
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
+    if (!writeAll(file, bytes)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw FileError(filePath % u" couldn't be saved: "_s % reason);
+    }
+    if (!file.commit())
+        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
+    QFile saved(filePath);
+    if (mode && !saved.setPermissions(*mode))
+        throw FileError(u"The permissions of "_s % filePath % u" couldn't be restored: "_s % saved.errorString());
+}
+
 } // namespace
 
 QString filePath(const QString &folder) {
@@ -151,15 +220,7 @@ QString filePath(const QString &folder) {
 
 QStringList sectionNames(const std::optional<QString> &folder) {
     const std::optional<QString> text = readText(filePath(folder.value_or(QDir::homePath() + u"/.gam"_s)));
-    if (!text)
-        return {};
-    QStringList names;
-    for (QStringView line : readingLines(*text)) {
-        const std::optional<QStringView> name = headerName(line);
-        if (name && !isDefault(*name))
-            names.append(name->toString());
-    }
-    return names;
+    return text ? sectionNamesIn(*text) : QStringList();
 }
 
 QString credentialsBase(const QString &folder) {
@@ -226,55 +287,74 @@ QString makeBackup(const QString &folder) {
 QString appendSection(const QString &folder, const QString &section, const QString &credentialsFolder,
                       const QString &domain) {
     const QString path = filePath(folder);
-    const std::optional<QString> old = readText(path);
-    if (!old)
-        throw EditError::missing(path);
-    if (sectionNames(folder).contains(section, Qt::CaseInsensitive))
+    const QByteArray old = readForEditing(path);
+    if (sectionNamesIn(textOfUtf8(withoutByteOrderMark(old))).contains(section, Qt::CaseInsensitive))
         throw EditError::sectionExists(section);
 
     const QString backup = makeBackup(folder);
-    QString text = *old;
-    if (!text.isEmpty() && !text.endsWith(u'\n'))
-        text += u'\n';
-    text += u"\n["_s % section % u"]\n"_s                    //
-            % u"config_dir = "_s % credentialsFolder % u'\n' //
-            % u"customer_id = my_customer\n"_s               //
-            % u"domain = "_s % domain % u'\n';
-    writePreservingMode(text, path);
+    // The file's own line ends, CR LF when its last line has one. One line end
+    // before the header: after a final line end it makes the blank line between
+    // sections, otherwise it ends the last line. removeSection takes exactly
+    // that line end away again.
+    const QString end = old.endsWith("\r\n") ? u"\r\n"_s : u"\n"_s;
+    const QString added = end % u'[' % section % u']' % end              //
+                          % u"config_dir = "_s % credentialsFolder % end //
+                          % u"customer_id = my_customer"_s % end         //
+                          % u"domain = "_s % domain % end;
+    writeBytesPreservingMode(old + added.toUtf8(), path);
     return backup;
 }
 
 QString removeSection(const QString &section, const QString &folder) {
     const QString path = filePath(folder);
-    const std::optional<QString> old = readText(path);
-    if (!old)
-        throw EditError::missing(path);
+    const QByteArray old = readForEditing(path);
+    const QByteArrayView mark = QByteArrayView(old).first(old.size() - withoutByteOrderMark(old).size());
 
-    // Line feeds only: a carriage return stays in its line, so a CR LF header
-    // does not end in "]" and is not found. Nothing is rewritten then.
-    QStringList lines = old->split(u'\n');
+    // Split at line feeds only, so the lines join back to the same bytes.
+    QList<QByteArray> lines = old.sliced(mark.size()).split('\n');
+    QList<QString> texts;
+    texts.reserve(lines.size());
+    for (const QByteArray &line : std::as_const(lines))
+        texts.append(lineText(line));
     qsizetype header = 0;
-    while (header < lines.size() && headerName(lines[header]) != QStringView(section))
+    while (header < texts.size() && headerName(texts[header]) != QStringView(section))
         ++header;
-    if (header == lines.size())
+    if (header == texts.size())
         throw EditError::sectionNotFound(section);
 
     qsizetype end = header + 1;
-    while (end < lines.size() && !headerName(lines[end]))
+    while (end < texts.size() && !headerName(texts[end]))
         ++end;
-    qsizetype start = header;
-    while (start > 0 && trimmed(lines[start - 1]).isEmpty())
-        --start;
-    const bool textBefore = start > 0;
 
+    QByteArray text;
+    if (end == lines.size()) {
+        // The last section: up to the end of the file, with the line end before
+        // its header (CR LF when the header line ends in CR too), which is what
+        // appendSection added before it.
+        qsizetype cut = mark.size();
+        for (qsizetype i = 0; i < header; ++i)
+            cut += lines[i].size() + 1;
+        if (header > 0) {
+            --cut;
+            if (lines[header].endsWith('\r') && lines[header - 1].endsWith('\r'))
+                --cut;
+        }
+        text = old.first(cut);
+    } else {
+        qsizetype start = header;
+        while (start > 0 && trimmed(texts[start - 1]).isEmpty())
+            --start;
+        // One blank line between the neighbours, ending like the header's line.
+        const QByteArray blank = lines[header].endsWith('\r') ? QByteArray("\r") : QByteArray();
+        lines.remove(start, end - start);
+        if (start > 0)
+            lines.insert(start, blank);
+        text = mark.toByteArray() + lines.join('\n');
+        if (!text.endsWith('\n'))
+            text += '\n';
+    }
     const QString backup = makeBackup(folder);
-    lines.remove(start, end - start);
-    if (textBefore && start < lines.size())
-        lines.insert(start, QString());
-    QString text = lines.join(u'\n');
-    if (!text.endsWith(u'\n'))
-        text += u'\n';
-    writePreservingMode(text, path);
+    writeBytesPreservingMode(text, path);
     return backup;
 }
 
@@ -293,26 +373,7 @@ std::optional<QString> validateSectionName(const QString &name, const QStringLis
 }
 
 void writePreservingMode(const QString &text, const QString &filePath) {
-    // QFileInfo follows a symbolic link, so these are the target's bits.
-    const QFileInfo info(filePath);
-    const std::optional<QFileDevice::Permissions> mode =
-        info.exists() ? std::optional(info.permissions()) : std::nullopt;
-
-    // QSaveFile writes through a symbolic link: the temporary file sits beside
-    // the target and replaces it, so the link itself survives.
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
-    if (!writeAll(file, text.toUtf8())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw FileError(filePath % u" couldn't be saved: "_s % reason);
-    }
-    if (!file.commit())
-        throw FileError(filePath % u" couldn't be saved: "_s % file.errorString());
-    QFile saved(filePath);
-    if (mode && !saved.setPermissions(*mode))
-        throw FileError(u"The permissions of "_s % filePath % u" couldn't be restored: "_s % saved.errorString());
+    writeBytesPreservingMode(text.toUtf8(), filePath);
 }
 
 } // namespace GAMConfigFile

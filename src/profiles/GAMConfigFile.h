@@ -9,10 +9,12 @@
 // A change to gam.cfg that its current content does not allow.
 class EditError : public Error {
 public:
-    enum class Kind { missing, sectionExists, sectionNotFound };
+    enum class Kind { missing, notUTF8, sectionExists, sectionNotFound };
 
     // path: the gam.cfg that could not be read.
     static EditError missing(const QString &path);
+    // path: a gam.cfg whose bytes are not UTF-8 text; it is never rewritten.
+    static EditError notUTF8(const QString &path);
     static EditError sectionExists(const QString &name);
     static EditError sectionNotFound(const QString &name);
 
@@ -52,14 +54,18 @@ QString credentialsBase(const QString &folder);
 // taken) with mode 0600 and returns its path. Throws FileError.
 QString makeBackup(const QString &folder);
 
-// Backs up, then appends a [section] with config_dir, customer_id and domain.
-// Returns the backup's path. Throws EditError (missing, sectionExists) or FileError.
+// Backs up, then appends one line feed and a [section] with config_dir,
+// customer_id and domain; the old bytes stay as they were. Returns the backup's
+// path. Throws EditError (missing, notUTF8, sectionExists) or FileError.
 QString appendSection(const QString &folder, const QString &section, const QString &credentialsFolder,
                       const QString &domain);
 
-// Backs up, then deletes the first section named exactly section (up to the next
-// header) with the blank lines before it. Returns the backup's path.
-// Throws EditError (missing, sectionNotFound) or FileError.
+// Backs up, then deletes the first section named exactly section. A section
+// followed by another goes with the blank lines before it, leaving one blank
+// line between its neighbours; the last section goes with the one line feed
+// before its header, so removing a section appendSection just added gives the
+// old bytes back exactly. Returns the backup's path.
+// Throws EditError (missing, notUTF8, sectionNotFound) or FileError.
 QString removeSection(const QString &section, const QString &folder);
 
 // The message explaining why a (trimmed) new section name is unacceptable, or

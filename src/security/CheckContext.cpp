@@ -17,8 +17,7 @@ namespace {
 const QString folderIDPlaceholder = u"PUT_YOUR_FOLDER_ID_HERE"_s;
 
 // An empty setting would put files in the current folder, or the root folder.
-QString requiredPath(const QString &setting, const QString &what) {
-    const QString path = expandTilde(trimSpacesAndTabs(setting));
+QString requiredPath(const QString &path, const QString &what) {
     if (path.isEmpty())
         throw Error(u"No "_s + what + u" is set for this domain. Set one in "_s + PlatformTexts::settingsReference() +
                     u" → Domains."_s);
@@ -40,7 +39,7 @@ bool isDriveUploadConfigured(const DomainProfile &profile) {
     return !folder.isEmpty() && folder != folderIDPlaceholder && !trimSpacesAndTabs(profile.driveUploadUser).isEmpty();
 }
 
-Console &CheckContext::log() const {
+Console &CheckContext::liveConsole() const {
     if (!console)
         throw Cancelled();
     return *console;
@@ -48,9 +47,9 @@ Console &CheckContext::log() const {
 
 QCoro::Task<CommandResult> CheckContext::runSecurityCommand(QStringList arguments, double timeout,
                                                             std::optional<QString> display) const {
-    log().log(u">> "_s + display.value_or(displayCommand(arguments)), LogKind::command);
+    liveConsole().log(u">> "_s + display.value_or(displayCommand(arguments)), LogKind::command);
     const CommandResult result = co_await GAM::runGAM(arguments, timeout, GAM::ProfileChoice::active(), cancel);
-    log().logOutput(result.stdErr, result.exitCode == 0 ? LogKind::warning : LogKind::error, 15);
+    liveConsole().logOutput(result.stdErr, result.exitCode == 0 ? LogKind::warning : LogKind::error, 15);
     co_return result;
 }
 
@@ -61,20 +60,21 @@ QCoro::Task<QList<EvidenceItem>> CheckContext::saveEvidence(QString content, QSt
     QString folder;
     EvidenceFiles::Name name;
     try {
-        folder = requiredPath(profile.exportDir, u"evidence folder"_s);
+        folder = requiredPath(evidenceFolder(profile), u"evidence folder"_s);
         name = EvidenceFiles::writeNewEvidence(
             folder, EvidenceFiles::evidenceName(user, category, QDateTime::currentDateTime()), bytes);
     } catch (const Error &error) {
-        log().log(u"  WARNING: Couldn't save evidence: "_s + error.description(), LogKind::warning);
+        liveConsole().log(u"  WARNING: Couldn't save evidence: "_s + error.description(), LogKind::warning);
         co_return QList<EvidenceItem>{};
     }
     const QString path = folder + u'/' + name.localName;
     try {
         EvidenceFiles::recordChecksum(folder, name.localName, EvidenceFiles::sha256Hex(bytes));
     } catch (const Error &error) {
-        log().log(u"  WARNING: Couldn't record the evidence checksum: "_s + error.description(), LogKind::warning);
+        liveConsole().log(u"  WARNING: Couldn't record the evidence checksum: "_s + error.description(),
+                          LogKind::warning);
     }
-    log().log(u"  Saved evidence: "_s + path, LogKind::success);
+    liveConsole().log(u"  Saved evidence: "_s + path, LogKind::success);
 
     if (isDriveUploadConfigured(profile)) {
         const std::optional<QString> uploaded = co_await uploadToDrive(path, name.driveFolderPath, name.driveFileName);
@@ -84,11 +84,11 @@ QCoro::Task<QList<EvidenceItem>> CheckContext::saveEvidence(QString content, QSt
     co_return QList<EvidenceItem>{EvidenceItem{QUuid::createUuid(), name.localName, path}};
 }
 
-QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localPath, std::optional<QString> folderPath,
+QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localURL, std::optional<QString> folderPath,
                                                                 QString fileName) const {
     const QString user = trimSpacesAndTabs(profile.driveUploadUser);
     const QString folderID = trimSpacesAndTabs(profile.driveFolderID);
-    const QString localName = QFileInfo(localPath).fileName();
+    const QString localName = QFileInfo(localURL).fileName();
     try {
         QStringList target{u"teamdriveparentid"_s, folderID};
         QString driveName = fileName;
@@ -111,53 +111,56 @@ QCoro::Task<std::optional<QString>> CheckContext::uploadToDrive(QString localPat
                 target = {u"parentid"_s, *folder};
                 displayName = *folderPath + u'/' + fileName;
             } else {
-                log().log(u"  Couldn't create "_s + *folderPath + u" — uploading to the Shared Drive folder root."_s,
-                          LogKind::warning);
+                liveConsole().log(u"  Couldn't create "_s + *folderPath +
+                                      u" — uploading to the Shared Drive folder root."_s,
+                                  LogKind::warning);
                 driveName = localName;
                 displayName = localName;
             }
         }
 
-        const QStringList createFile = QStringList{u"user"_s,      user,      u"create"_s,        u"drivefile"_s,
-                                                   u"localfile"_s, localPath, u"drivefilename"_s, driveName} +
+        const QStringList createFile = QStringList{u"user"_s,      user,     u"create"_s,        u"drivefile"_s,
+                                                   u"localfile"_s, localURL, u"drivefilename"_s, driveName} +
                                        target + QStringList{u"returnidonly"_s};
         const CommandResult upload = co_await runSecurityCommand(createFile, SecurityTimeout::upload);
         const std::optional<QString> fileID =
             upload.exitCode == 0 ? EvidenceFiles::driveIdentifier(upload.stdOut) : std::nullopt;
         if (!fileID) {
-            log().log(u"  Couldn't confirm the upload — keeping the local copy: "_s + localPath, LogKind::warning);
+            liveConsole().log(u"  Couldn't confirm the upload — keeping the local copy: "_s + localURL,
+                              LogKind::warning);
             co_return std::nullopt;
         }
 
         const QStringList verify{u"user"_s, user, u"show"_s, u"fileinfo"_s, *fileID, u"fields"_s, u"id"_s};
         const CommandResult verified = co_await runSecurityCommand(verify, SecurityTimeout::verification);
         if (verified.exitCode != 0) {
-            log().log(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localPath,
-                      LogKind::warning);
+            liveConsole().log(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localURL,
+                              LogKind::warning);
             co_return std::nullopt;
         }
 
-        QFile::remove(localPath);
-        log().log(u"  Uploaded and verified: "_s + displayName + u" — local copy removed."_s, LogKind::success);
+        QFile::remove(localURL);
+        liveConsole().log(u"  Uploaded and verified: "_s + displayName + u" — local copy removed."_s, LogKind::success);
         try {
-            const QString folder = QFileInfo(localPath).absolutePath();
+            const QString folder = QFileInfo(localURL).absolutePath();
             if (const auto hash = EvidenceFiles::moveChecksumToUploaded(folder, localName, displayName))
-                log().log(u"  SHA-256 of "_s + displayName + u": "_s + *hash, LogKind::info);
+                liveConsole().log(u"  SHA-256 of "_s + displayName + u": "_s + *hash, LogKind::info);
         } catch (const Error &error) {
-            log().log(u"  WARNING: Couldn't record the evidence checksum: "_s + error.description(), LogKind::warning);
+            liveConsole().log(u"  WARNING: Couldn't record the evidence checksum: "_s + error.description(),
+                              LogKind::warning);
         }
         co_return displayName;
     } catch (const std::exception &error) {
-        log().logFailure(error, u"Shared Drive upload"_s);
+        liveConsole().logFailure(error, u"Shared Drive upload"_s);
     }
     co_return std::nullopt;
 }
 
 void CheckContext::audit(const QString &user, const QString &action) const {
     try {
-        EvidenceFiles::appendAuditLine(requiredPath(profile.auditLog, u"audit log file"_s),
+        EvidenceFiles::appendAuditLine(requiredPath(auditLogPath(profile), u"audit log file"_s),
                                        EvidenceFiles::auditLine(QDateTime::currentDateTime(), user, action));
     } catch (const Error &error) {
-        log().log(u"  WARNING: Couldn't write the audit log: "_s + error.description(), LogKind::warning);
+        liveConsole().log(u"  WARNING: Couldn't write the audit log: "_s + error.description(), LogKind::warning);
     }
 }

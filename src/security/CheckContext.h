@@ -37,7 +37,7 @@ struct CheckContext {
     DomainProfile profile;
 
     // The console, or Cancelled when it is gone.
-    Console &log() const;
+    Console &liveConsole() const;
 
     // Logs ">> " and the command line (or display, where the arguments hold a
     // password), runs gam with the active profile and logs its standard error.
@@ -50,7 +50,7 @@ struct CheckContext {
     QCoro::Task<QList<EvidenceItem>> saveEvidence(QString content, QString user, QString category) const;
     // Uploads and verifies a local file; the Drive display name, or none when the
     // local copy stays. Failures are logged.
-    QCoro::Task<std::optional<QString>> uploadToDrive(QString localPath, std::optional<QString> folderPath,
+    QCoro::Task<std::optional<QString>> uploadToDrive(QString localURL, std::optional<QString> folderPath,
                                                       QString fileName) const;
     // Appends one line to the audit log; a failure is logged, never raised.
     void audit(const QString &user, const QString &action) const;

@@ -30,7 +30,8 @@ struct SecurityTable {
 struct EvidenceItem {
     QUuid id = QUuid::createUuid();
     QString label;
-    std::optional<QString> localPath;
+    // The local file's path; none once the file lives only in the Shared Drive.
+    std::optional<QString> localURL;
 };
 
 // The change a result offers; it runs only after the administrator confirms it.

@@ -23,7 +23,7 @@ QCoro::Task<CheckResult> signOutBody(CheckContext context, QString user) {
         result.flags.append(SecurityFlag::danger(u"Sign-out failed"_s + exitText(run.exitCode)));
         co_return result;
     }
-    context.log().log(u"  "_s + user + u" signed out of all sessions."_s, LogKind::success);
+    context.liveConsole().log(u"  "_s + user + u" signed out of all sessions."_s, LogKind::success);
     context.audit(user, u"Forced sign-out of all sessions"_s);
     result.flags.append(SecurityFlag::ok(user + u" was signed out of all sessions."_s));
     result.evidence = co_await context.saveEvidence(signOutEvidence(user, QDateTime::currentDateTime()), user,
@@ -40,7 +40,7 @@ QCoro::Task<CheckResult> resetPasswordBody(CheckContext context, QString user, Q
         result.flags.append(SecurityFlag::danger(u"Password reset failed"_s + exitText(run.exitCode)));
         co_return result;
     }
-    context.log().log(u"  Password reset. User must change it at next sign-in."_s, LogKind::success);
+    context.liveConsole().log(u"  Password reset. User must change it at next sign-in."_s, LogKind::success);
     context.audit(user, u"Random password reset — changepassword on"_s);
     result.flags.append(SecurityFlag::ok(u"Password reset. "_s + user + u" must change it at next sign-in."_s));
     result.evidence = co_await context.saveEvidence(passwordResetEvidence(user, QDateTime::currentDateTime()), user,

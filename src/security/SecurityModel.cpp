@@ -288,8 +288,9 @@ QCoro::Task<> SecurityModel::executePlan(SecurityCheck check, QString user, Remo
             self->storeResult(check, std::move(updated));
         }
     }
-    context.log().log(u"Done — "_s + QString::number(total - failed) + u" succeeded, "_s + failures + u" failed."_s,
-                      failed > 0 ? LogKind::warning : LogKind::success);
+    context.liveConsole().log(u"Done — "_s + QString::number(total - failed) + u" succeeded, "_s + failures +
+                                  u" failed."_s,
+                              failed > 0 ? LogKind::warning : LogKind::success);
 }
 
 // ---- Response actions ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tabs/ListValues.h"
 #include "tabs/MailTarget.h"
 
 #include <QObject>
@@ -26,7 +27,3 @@ private:
     MailTargetFields *m_targetFields;
     QString m_text;
 };
-
-// Splits at every newline character (LF, CR, CR LF, VT, FF, NEL, LS, PS) and
-// trims each piece of spaces and tabs only; empty pieces are dropped.
-QStringList splitListValues(const QString &text);

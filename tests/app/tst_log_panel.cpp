@@ -81,6 +81,33 @@ private Q_SLOTS:
         QTRY_COMPARE(list->columnWidth(0), list->viewport()->width());
     }
 
+    void veryLongLinesShowAPrefixButCopyWhole() {
+        QtDesktopServices desktop;
+        Console console(&desktop);
+        LogPanel panel(&console);
+        panel.resize(500, 240);
+        panel.show();
+        const qsizetype shown = LogListModel::displayedLength;
+        const QString longLine = QString(shown - 1, u'x') + u"\u00e9\U0001F600"_s + QString(2'000'000, u'y');
+        console.log(longLine);
+        console.log(u"short"_s);
+        QTableView *list = panel.listView();
+        QTRY_COMPARE(list->model()->rowCount(), 2);
+        QCOMPARE(list->model()->index(0, 0).data().toString(),
+                 QString(shown - 1, u'x') + u"\u00e9\u2026 (2000001 more characters)"_s);
+        QCOMPARE(list->model()->index(1, 0).data().toString(), u"short"_s);
+        const int advance = QFontMetrics(list->font()).horizontalAdvance(u'M');
+        QVERIFY(list->columnWidth(0) > advance * shown);
+        QVERIFY(list->columnWidth(0) < advance * (shown + 100));
+
+        list->selectAll();
+        list->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keySequence(list, QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), longLine + u"\nshort"_s);
+        QCOMPARE(console.plainText(), longLine + u"\nshort"_s);
+    }
+
     void stopIsShownOnlyWhileBusy() {
         Console console(&m_desktop);
         LogPanel panel(&console);

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -35,7 +36,7 @@ private Q_SLOTS:
     void domainSwitch_ignoredWhileBusy_thenSwitches();
     void domainSwitch_closesResultsAndNamesSection();
     void domainSwitcher_showsAmpersandsAsWritten();
-    void settingsShortcut_waitsForSettingsWindow();
+    void settingsShortcut_andManageDomains_openOneSettingsWindow();
     void banner_showsProblemUntilHidden();
     void startupNotice_continueCloses();
 
@@ -253,22 +254,35 @@ void TestMainWindow::domainSwitch_closesResultsAndNamesSection() {
                 .contains(u"[DOMAIN] Switched to "_s + profile.displayName() + u" — config folder "_s + m_dir->path()));
 }
 
-void TestMainWindow::settingsShortcut_waitsForSettingsWindow() {
+void TestMainWindow::settingsShortcut_andManageDomains_openOneSettingsWindow() {
     auto *settings = m_window->findChild<QAction *>(u"settingsAction"_s);
     QVERIFY(settings);
     QCOMPARE(settings->shortcut(), QKeySequence(u"Ctrl+,"_s));
-    QVERIFY(!settings->isEnabled());
-    QVERIFY(!domainAction(u"Manage Domains…"_s)->isEnabled());
+    QVERIFY(settings->isEnabled());
+    QVERIFY(settings->toolTip().contains(u"Ctrl+,"_s));
+    QVERIFY(domainAction(u"Manage Domains…"_s)->isEnabled());
+    QVERIFY(!m_window->settingsWindow());
 
-    QSignalSpy requested(m_window.get(), &MainWindow::settingsRequested);
-    QSignalSpy manage(m_window.get(), &MainWindow::manageDomainsRequested);
-    m_window->setSettingsAvailable(true);
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTest::keySequence(m_window.get(), QKeySequence(u"Ctrl+,"_s));
-    QCOMPARE(requested.count(), 1);
+    QPointer<SettingsWindow> window = m_window->settingsWindow();
+    QVERIFY(window);
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(window->currentTab(), SettingsTab::gam);
+
     domainAction(u"Manage Domains…"_s)->trigger();
-    QCOMPARE(manage.count(), 1);
+    QCOMPARE(m_window->settingsWindow(), window.data());
+    QCOMPARE(window->currentTab(), SettingsTab::domains);
+    QCOMPARE(m_window->findChildren<SettingsWindow *>().size(), 1);
+
+    // Ctrl+, again keeps the tab the user was on; a closed window is gone and opens afresh.
+    settings->trigger();
+    QCOMPARE(window->currentTab(), SettingsTab::domains);
+    window->close();
+    QTRY_VERIFY(!window);
+    m_window->showSettings(SettingsTab::assistant);
+    QCOMPARE(m_window->settingsWindow()->currentTab(), SettingsTab::assistant);
 }
 
 void TestMainWindow::banner_showsProblemUntilHidden() {

@@ -16,6 +16,8 @@ FakeGam::FakeGam() {
                              u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args.$n\"\n"
                              u"[ -f \"$d/out.$n\" ] && cat \"$d/out.$n\"\n"
                              u"[ -f \"$d/err.$n\" ] && cat \"$d/err.$n\" >&2\n"
+                             u"p=; for a in \"$@\"; do [ \"$p\" = csv ] && [ -f \"$d/csv.$n\" ] && "
+                             u"cat \"$d/csv.$n\" > \"$a\"; p=$a; done\n"
                              u"[ -f \"$d/signal.$n\" ] && kill -$(cat \"$d/signal.$n\") $$\n"
                              u"[ -f \"$d/hang.$n\" ] && exec sleep 60\n"
                              u"exit $(cat \"$d/rc.$n\" 2>/dev/null || echo 0)\n"_s);
@@ -37,6 +39,10 @@ void FakeGam::answer(int run, const QString &out, const QString &err, int status
     write(u"out."_s + n, out);
     write(u"err."_s + n, err);
     write(u"rc."_s + n, QString::number(status));
+}
+
+void FakeGam::answerRedirectedCSV(int run, const QString &csv) {
+    write(u"csv."_s + QString::number(run), csv);
 }
 
 void FakeGam::hang(int run) {
@@ -62,4 +68,12 @@ QStringList FakeGam::arguments(int run) const {
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+FakeGamDistrict::FakeGamDistrict() {
+    gam.install();
+    DomainProfile profile = profiles.add(u"Lakeside"_s);
+    profile.domain = u"lakeside.example.org"_s;
+    profiles.update(profile);
+    profiles.activate(profile.id);
 }

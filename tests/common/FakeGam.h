@@ -1,5 +1,9 @@
 #pragma once
 
+#include "TestSupport.h"
+
+#include "profiles/ProfileStore.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,6 +19,8 @@ public:
     void install() const;
 
     void answer(int run, const QString &out, const QString &err = {}, int status = 0);
+    // Run n also writes csv to the file named after "redirect csv".
+    void answerRedirectedCSV(int run, const QString &csv);
     // Run n prints its answer, then waits until it is terminated.
     void hang(int run);
     // Run n prints its answer, then is ended by the signal (a crash, or a kill from outside).
@@ -28,4 +34,14 @@ private:
 
     QTemporaryDir m_dir;
     QString m_path;
+};
+
+// What a tab's model and view tests start from: isolated settings, a FakeGam
+// installed as the gam to run, and the active profile "Lakeside" (lakeside.example.org).
+struct FakeGamDistrict {
+    FakeGamDistrict();
+
+    IsolatedSettings settings;
+    FakeGam gam;
+    ProfileStore profiles;
 };

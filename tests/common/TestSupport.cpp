@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "core/Console.h"
+#include "core/GAM.h"
 #include "profiles/ProfileStore.h"
 
 #include <QCoreApplication>
@@ -59,6 +60,16 @@ bool processIsRunning(qint64 pid) {
     return end < 0 || text.mid(end + 2, 1) != "Z";
 }
 
+SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder) {
+    const SecurityRecords records{folder + QStringLiteral("/evidence"),
+                                  folder + QStringLiteral("/audit/audit_log.txt")};
+    DomainProfile profile = store.activeProfile();
+    profile.exportDir = records.evidenceFolder;
+    profile.auditLog = records.auditLog;
+    store.update(profile);
+    return records;
+}
+
 int fileMode(const QString &path) {
     struct stat status {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
@@ -93,6 +104,18 @@ QStringList logLines(const Console &console) {
     for (qsizetype i = 0; i < console.entryCount(); ++i)
         lines.append(console.entryAt(i).text);
     return lines;
+}
+
+namespace {
+
+QCoro::Task<> runGAMOnce(QStringList arguments, CancelToken cancel) {
+    co_await GAM::runGAM(arguments, 60, GAM::ProfileChoice::active(), cancel);
+}
+
+} // namespace
+
+void startGAMTask(Console &console, const QString &label, const QStringList &arguments) {
+    console.run(label, [arguments](CancelToken cancel) { return runGAMOnce(arguments, cancel); });
 }
 
 bool seedPracticeDomain(const QString &folder, const QString &domain, int users) {

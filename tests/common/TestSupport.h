@@ -28,13 +28,26 @@ class Console;
 // The texts of every log entry, oldest first.
 QStringList logLines(const Console &console);
 
+// Starts a console task with this label that runs gam once with these arguments.
+void startGAMTask(Console &console, const QString &label, const QStringList &arguments);
+
 // Seeds a practice district into folder with the simulated gam; false when seeding failed.
 bool seedPracticeDomain(const QString &folder, const QString &domain, int users);
 
 class ProfileStore;
 
-// Adds a profile for the practice district in configDir and makes it the active one.
+// Adds a profile named "Practice" for the district in configDir (empty: the default
+// folder) and makes it the active one.
 void activatePracticeProfile(ProfileStore &store, const QString &configDir, const QString &domain);
+
+// Where the Security tab's records go in a test.
+struct SecurityRecords {
+    QString evidenceFolder;
+    QString auditLog;
+};
+
+// Points the active profile's evidence folder and audit log below folder.
+SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder);
 
 // The permission bits of a file or folder (e.g. 0600); -1 when it does not exist.
 int fileMode(const QString &path);

@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 
+#include <QProcess>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +17,7 @@ private Q_SLOTS:
     void quotesForTheShell_data();
     void quotesForTheShell();
     void displaysCommands();
+    void quotedArgumentsReadBack();
 };
 
 void TestCommandLine::tokenizes_data() {
@@ -117,6 +119,9 @@ void TestCommandLine::quotesForTheShell_data() {
     QTest::newRow("glob") << u"*.csv"_s << u"'*.csv'"_s;
     QTest::newRow("emoji") << u"😀"_s << u"'😀'"_s;
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"'"_s + QChar(0xD800) + u"'"_s;
+    QTest::newRow("apostrophe with combining mark") << u"'\u0301"_s << u"''\"'\u0301\"''"_s;
+    QTest::newRow("leading mark") << u"\u0301 x"_s << u"\u0301' x'"_s;
+    QTest::newRow("trailing prepended mark") << u"a\u0600"_s << u"'a'\u0600"_s;
 }
 
 void TestCommandLine::quotesForTheShell() {
@@ -135,6 +140,45 @@ void TestCommandLine::displaysCommands() {
     const QStringList arguments{u"user"_s, u"a@b.org"_s,    u"query"_s, u"name contains 'x \"y\"'"_s,
                                 QString(), u"back\\slash"_s};
     QCOMPARE(tokenize(displayCommand(arguments)).mid(1), arguments);
+
+    // A space would join an argument's leading mark or trailing prepended mark.
+    QCOMPARE(displayCommand({u"\u0301"_s, u"a\u0600"_s, u"x"_s}), u"gam\t\u0301 'a'\u0600\tx"_s);
+}
+
+namespace {
+
+// Arguments whose marks cling to the quotes and spaces around them.
+const QList<QStringList> awkwardArguments = {
+    {u"'\u0301"_s},
+    {u"\u0301"_s, u"\u0301'"_s, u"\u0301 '\u0301"_s},
+    {u"a\u0600"_s, u"\u0600"_s, u"\u0600'"_s, u"x\u0600\u0600"_s},
+    {u"\u200D"_s, u"\u200D\U0001F600"_s, u"\U0001F600\u200D"_s, u"'\u200D'"_s},
+    {u"it's \u0903"_s, u"\u0D4E"_s, u"\u0D4Ea"_s, u"'\u0D4E"_s},
+    {u"\r\n"_s, u"\t\u0301"_s, u"\u0600\t"_s, u"\u0301\r"_s},
+    {u"''"_s, u"\\'"_s, u"\"\u0301"_s, u"\\\u0301"_s, u" \u0301"_s},
+};
+
+// What /bin/sh makes of a command line: its words, "gam" first.
+QStringList shellWords(const QString &line) {
+    QProcess shell;
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"printf '%s\\0' "_s + line});
+    if (!shell.waitForFinished() || shell.exitCode() != 0)
+        return {u"<sh failed>"_s};
+    QStringList words = QString::fromUtf8(shell.readAllStandardOutput()).split(QChar(0));
+    words.removeLast();
+    return words;
+}
+
+} // namespace
+
+void TestCommandLine::quotedArgumentsReadBack() {
+    for (const QStringList &arguments : awkwardArguments) {
+        for (const QString &argument : arguments)
+            QCOMPARE(tokenize(shellQuote(argument)), QStringList{argument});
+        const QString line = displayCommand(arguments);
+        QCOMPARE(tokenize(line), QStringList{u"gam"_s} + arguments);
+        QCOMPARE(shellWords(line), QStringList{u"gam"_s} + arguments);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -108,6 +108,27 @@ private Q_SLOTS:
         QCOMPARE(console.entryAt(4096).id, 4096);
     }
 
+    void entries_keepEveryCharacter() {
+        Console console(&m_desktop);
+        const QString marked = u"\uFEFFid,name"_s; // a CSV header as gam may print it
+        console.log(marked);
+        console.log(u"\uFEFF"_s);
+        QCOMPARE(console.entryAt(0).text, marked);
+        QCOMPARE(console.entryAt(1).text, u"\uFEFF"_s);
+        QCOMPARE(console.plainText(), marked + u"\n\uFEFF"_s);
+    }
+
+    void entryPrefix_countsCharactersNotBytes() {
+        Console console(&m_desktop);
+        console.log(QString(4, u'\u00e9') + u"\U0001F600\U0001F600x"_s);
+        const Console::TextPrefix prefix = console.entryPrefix(0, 5);
+        QCOMPARE(prefix.text, QString(4, u'\u00e9') + u"\U0001F600"_s);
+        QCOMPARE(prefix.more, 2);
+        QCOMPARE(console.entryPrefix(0, 7).text, console.entryAt(0).text);
+        QCOMPARE(console.entryPrefix(0, 7).more, 0);
+        QCOMPARE(console.entryPrefix(0, 0).more, 7);
+    }
+
     void logOutput_capsAtTheLimitIgnoringBlankLines() {
         Console console(&m_desktop);
         QStringList lines;

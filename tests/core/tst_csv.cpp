@@ -49,7 +49,9 @@ void TestCSV::readsRecords_data() {
     QTest::newRow("stray quote swallows the rest") << u"a,\"b\nc,d\n"_s << Records{{u"a"_s, u"b\nc,d\n"_s}};
     QTest::newRow("doubled quote at the very end") << u"\"a\"\""_s << Records{{u"a\""_s}};
     QTest::newRow("CRs before a field ending in a lone quote") << u"\r\rb\""_s << Records{{u"b"_s}};
-    QTest::newRow("lone quote") << u"\""_s << Records{};
+    QTest::newRow("lone quote") << u"\""_s << Records{{QString()}};
+    QTest::newRow("quoted empty field at the end") << u"a\n\"\""_s << Records{{u"a"_s}, {QString()}};
+    QTest::newRow("CRs only at the end") << u"a\n\r\r"_s << Records{{u"a"_s}};
     QTest::newRow("non-ASCII") << u"名前,Ελληνικά\n\"مرحبا, عالم\",😀\n"_s
                                << Records{{u"名前"_s, u"Ελληνικά"_s}, {u"مرحبا, عالم"_s, u"😀"_s}};
 }
@@ -119,11 +121,20 @@ void TestCSV::dropsBlankLinesAndExtraFields() {
     // Dropped and missing fields leave their neighbours intact.
     const CSVTable ragged = parseCSV(QByteArray("\"a\",b\nx,\"y\",extra,more\n,\n\n\"\"\n\xc3\xa9,\"1\n2\"\n"));
     QCOMPARE(ragged.header, (QStringList{u"a"_s, u"b"_s}));
-    QCOMPARE(ragged.rows.size(), 3);
+    QCOMPARE(ragged.rows.size(), 4);
     QCOMPARE(ragged.rows[0].values(), (QHash<QString, QString>{{u"a"_s, u"x"_s}, {u"b"_s, u"y"_s}}));
     QCOMPARE(ragged.rows[1].values(), (QHash<QString, QString>{{u"a"_s, QString()}, {u"b"_s, QString()}}));
-    // A quoted empty field alone on its line is a blank line as well.
-    QCOMPARE(ragged.rows[2].values(), (QHash<QString, QString>{{u"a"_s, u"é"_s}, {u"b"_s, u"1\n2"_s}}));
+    // A quoted empty field alone on its line is a row, not a blank line.
+    QCOMPARE(ragged.rows[2].values(), (QHash<QString, QString>{{u"a"_s, QString()}, {u"b"_s, QString()}}));
+    QCOMPARE(ragged.rows[3].values(), (QHash<QString, QString>{{u"a"_s, u"é"_s}, {u"b"_s, u"1\n2"_s}}));
+
+    // In a one-column listing an empty value is a row of its own.
+    for (const QString &text : {u"email\n\"\"\nb@x.org\n"_s, u"email\r\n\"\"\r\nb@x.org\r\n"_s}) {
+        const CSVTable column = parseCSV(text.toUtf8());
+        QCOMPARE(column.rows.size(), 2);
+        QCOMPARE(column.rows[0][u"email"_s], QString());
+        QCOMPARE(parseCSV(text).rows.size(), 2);
+    }
 }
 
 void TestCSV::rowsOutliveTheirInput() {
@@ -205,6 +216,8 @@ void TestCSV::writesCSV() {
     QCOMPARE(csvText({u"x"_s}, {{u"a\rb"_s}, {u"a\r\nb"_s}, {u"a\nb"_s}}), u"x\n\"a\rb\"\n\"a\r\nb\"\n\"a\nb\"\n"_s);
     // Empty fields and spaces stay bare; rows keep their own lengths.
     QCOMPARE(csvText({u"a"_s, u"b"_s}, {{QString(), u" x "_s}, {u"1"_s}, {}}), u"a,b\n, x \n1\n\n"_s);
+    // A record of one empty field is quoted, or it would read as a blank line.
+    QCOMPARE(csvText({u"a"_s}, {{QString()}, {u"x"_s}}), u"a\n\"\"\nx\n"_s);
     QCOMPARE(csvText({}, {}), u"\n"_s);
 }
 
@@ -224,6 +237,17 @@ void TestCSV::roundTrips() {
             QCOMPARE(table.rows[r][header[c]], rows[r][c]);
     }
     QCOMPARE(parseCSVRecords(text.toUtf8()), QList<QStringList>{header} + rows);
+
+    // Records a bare rendering would lose: a lone empty field (a blank line) and
+    // a leading byte-order mark (skipped by readers).
+    const QList<QStringList> awkward{{u"\uFEFFid"_s}, {QString()}, {u"\uFEFF"_s}, {QString(), QString()}};
+    const QString awkwardText = csvText(awkward[0], awkward.mid(1));
+    QCOMPARE(awkwardText, u"\"\uFEFFid\"\n\"\"\n\"\uFEFF\"\n,\n"_s);
+    QCOMPARE(parseCSVRecords(awkwardText), awkward);
+    QCOMPARE(parseCSVRecords(awkwardText.toUtf8()), awkward);
+    const CSVTable awkwardTable = parseCSV(awkwardText);
+    QCOMPARE(awkwardTable.header, awkward[0]);
+    QCOMPARE(awkwardTable.rows.size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestCSV)

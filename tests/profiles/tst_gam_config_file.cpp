@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -185,8 +186,12 @@ private Q_SLOTS:
                                    "customer_id = my_customer\ndomain = bézirk.example\n";
         QTest::newRow("empty file") << QByteArray("") << section;
         QTest::newRow("final line feed") << QByteArray("[a]\nx = 1\n") << QByteArray("[a]\nx = 1\n" + section);
-        QTest::newRow("no final line feed") << QByteArray("[a]\nx = 1") << QByteArray("[a]\nx = 1\n" + section);
-        QTest::newRow("CR LF") << QByteArray("[a]\r\nx = 1\r\n") << QByteArray("[a]\r\nx = 1\r\n" + section);
+        QTest::newRow("no final line feed") << QByteArray("[a]\nx = 1") << QByteArray("[a]\nx = 1" + section);
+        QTest::newRow("blank lines kept") << QByteArray("[a]\n\n \n") << QByteArray("[a]\n\n \n" + section);
+        QTest::newRow("byte-order marks kept")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF# x\n") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF# x\n" + section);
+        QTest::newRow("CR LF file") << QByteArray("[a]\r\nx = 1\r\n")
+                                    << QByteArray("[a]\r\nx = 1\r\n" + QByteArray(section).replace("\n", "\r\n"));
     }
 
     void appendSectionWritesTheNewSection() {
@@ -235,8 +240,17 @@ private Q_SLOTS:
         QTest::newRow("middle") << threeSections << u"b"_s
                                 << QByteArray("[DEFAULT]\nconfig_dir = /creds\n\n[a]\ndomain = a.org\n\n"
                                               "[c]\ndomain = c.org\n");
-        QTest::newRow("last") << QByteArray("[a]\ndomain = a.org\n\n\n  \n[b]\ndomain = b.org\n\n") << u"b"_s
+        QTest::newRow("last") << QByteArray("[a]\ndomain = a.org\n\n[b]\ndomain = b.org\n\n") << u"b"_s
                               << QByteArray("[a]\ndomain = a.org\n");
+        QTest::newRow("last keeps further blank lines")
+            << QByteArray("[a]\ndomain = a.org\n\n  \n[b]\ndomain = b.org\n") << u"b"_s
+            << QByteArray("[a]\ndomain = a.org\n\n  ");
+        QTest::newRow("last, CR LF") << QByteArray("[a]\r\nx = 1\r\n\r\n[b]\r\ny = 2\r\n") << u"b"_s
+                                     << QByteArray("[a]\r\nx = 1\r\n");
+        QTest::newRow("middle, CR LF") << QByteArray("[a]\r\nx = 1\r\n\r\n[b]\r\ny = 2\r\n\r\n[c]\r\n") << u"b"_s
+                                       << QByteArray("[a]\r\nx = 1\r\n\r\n[c]\r\n");
+        QTest::newRow("byte-order mark before the first header")
+            << QByteArray("\xEF\xBB\xBF[a]\nx = 1\n[b]\n") << u"a"_s << QByteArray("\xEF\xBB\xBF[b]\n");
         QTest::newRow("first line") << QByteArray("[a]\ndomain = a.org\n\n[b]\ndomain = b.org\n") << u"a"_s
                                     << QByteArray("[b]\ndomain = b.org\n");
         QTest::newRow("after leading blanks")
@@ -264,7 +278,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::newRow("case differs") << threeSections << u"B"_s;
         QTest::newRow("DEFAULT is not the named section") << QByteArray("[a]\n") << u"DEFAULT"_s;
-        QTest::newRow("CR LF headers") << QByteArray("[a]\r\nx = 1\r\n\r\n[b]\r\ny = 2\r\n") << u"b"_s;
+        QTest::newRow("after a second byte-order mark") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[a]\n") << u"a"_s;
     }
 
     void removeSectionRefusesWithoutBackup() {
@@ -310,6 +324,68 @@ private Q_SLOTS:
             GAMConfigFile::validateSectionName(name, {u"district-a"_s, u"_x"_s, u"other"_s});
         QCOMPARE(result.value_or(QString()), message);
         QCOMPARE(result.has_value(), !message.isEmpty());
+    }
+
+    void removingAnAppendedSectionRestoresTheFile_data() {
+        QTest::addColumn<QByteArray>("old");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("final line feed") << QByteArray("[a]\nx = 1\n");
+        QTest::newRow("no final line feed") << QByteArray("[a]\nx = 1");
+        QTest::newRow("blank lines at the end") << QByteArray("[a]\nx = 1\n\n\n\t\n");
+        QTest::newRow("CR LF") << QByteArray("[a]\r\nx=1\r\n");
+        QTest::newRow("CR LF blank line") << QByteArray("[a]\r\nx=1\r\n\r\n");
+        QTest::newRow("ends in CR") << QByteArray("[a]\rx=1\r");
+        QTest::newRow("byte-order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[a]\n");
+        QTest::newRow("only a byte-order mark") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("other line breaks") << QByteArray("[a]\vx = 1\f\xC2\x85\xE2\x80\xA8");
+    }
+
+    void removingAnAppendedSectionRestoresTheFile() {
+        QFETCH(QByteArray, old);
+        writeBytes(m_cfg, old);
+        appendSection(m_folder, u"district-b"_s, u"/creds/b"_s, u"b.example.org"_s);
+        QCOMPARE(sectionNames(m_folder).last(), u"district-b"_s);
+        removeSection(u"district-b"_s, m_folder);
+        QCOMPARE(readBytes(m_cfg), old);
+    }
+
+    void sectionsAddedLaterSurviveACRLFHeader() {
+        writeBytes(m_cfg, "[a]\r\nx=1\r\n");
+        appendSection(m_folder, u"s"_s, u"/creds/s"_s, u"s.example.org"_s);
+        QFile file(m_cfg);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("[t]\r\ny=2\r\n");
+        file.close();
+        removeSection(u"s"_s, m_folder);
+        QCOMPARE(readBytes(m_cfg), QByteArray("[a]\r\nx=1\r\n\r\n[t]\r\ny=2\r\n"));
+        QCOMPARE(sectionNames(m_folder), (QStringList{u"a"_s, u"t"_s}));
+    }
+
+    void textThatIsNotUTF8IsNeverRewritten_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("Latin-1") << QByteArray("[a]\ndomain = m\xFCnchen.example\n");
+        QTest::newRow("incomplete sequence at the end") << QByteArray("[a]\nx = caf\xC3");
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE[\0a\0]\0\n\0", 10);
+    }
+
+    void textThatIsNotUTF8IsNeverRewritten() {
+        QFETCH(QByteArray, content);
+        writeBytes(m_cfg, content);
+        QVERIFY(sectionNames(m_folder).isEmpty());
+        const auto expectNotUTF8 = [&](const std::function<void()> &edit) {
+            try {
+                edit();
+                QFAIL("edited a file that is not UTF-8");
+            } catch (const EditError &e) {
+                QCOMPARE(e.kind(), EditError::Kind::notUTF8);
+                QCOMPARE(e.description(),
+                         u"The gam.cfg at "_s + m_cfg + u" isn't UTF-8 text, so Tarnwick left it unchanged."_s);
+            }
+        };
+        expectNotUTF8([&] { appendSection(m_folder, u"b"_s, u"/creds/b"_s, u"b.org"_s); });
+        expectNotUTF8([&] { removeSection(u"a"_s, m_folder); });
+        QCOMPARE(readBytes(m_cfg), content);
+        QCOMPARE(entries(m_folder), QStringList{u"gam.cfg"_s});
     }
 
     void readOnlyFolderStopsBeforeWriting() {

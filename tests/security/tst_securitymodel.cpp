@@ -71,8 +71,8 @@ private:
     bool waitIdle() const;
     void confirm(const QString &button);
     QStringList log() const { return logLines(*m_console); }
-    QString evidenceDir() const { return m_files.filePath(u"evidence"_s); }
-    QString auditPath() const { return m_files.filePath(u"audit/audit_log.txt"_s); }
+    QString evidenceDir() const { return m_records.evidenceFolder; }
+    QString auditPath() const { return m_records.auditLog; }
     QStringList evidenceFiles() const;
     void configureUpload(const QString &folder);
     // Runs the filters check; the listing answers with count filters.
@@ -84,6 +84,7 @@ private:
     std::unique_ptr<Console> m_console;
     std::unique_ptr<SecurityModel> m_model;
     QTemporaryDir m_files;
+    SecurityRecords m_records;
 };
 
 void SecurityModelTest::init() {
@@ -94,12 +95,8 @@ void SecurityModelTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = domain;
-    profile.exportDir = evidenceDir();
-    profile.auditLog = auditPath();
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), domain);
+    m_records = keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<SecurityModel>(m_console.get());
 }
@@ -354,7 +351,7 @@ void SecurityModelTest::plan_everyStepRunsAndFailuresAreCounted() {
     QCOMPARE(m_console->alert()->title, u"Confirm"_s);
     QCOMPARE(m_console->alert()->message,
              u"Delete ALL 3 Gmail filter(s) for "_s + user +
-                 u"?\n\nThis cannot be undone.\n\nDomain: Lakeside (lakeside.example.org)"_s);
+                 u"?\n\nThis cannot be undone.\n\nDomain: Practice (lakeside.example.org)"_s);
     confirm(u"Continue"_s);
     QVERIFY(waitIdle());
 
@@ -432,10 +429,10 @@ void SecurityModelTest::evidence_blankSavesNothingAndNamesNeverCollide() {
         QVERIFY(waitIdle());
         const QList<EvidenceItem> &items = m_model->result(SecurityCheck::filters)->evidence;
         QCOMPARE(items.size(), 1);
-        QVERIFY(items[0].localPath);
-        QCOMPARE(readAll(*items[0].localPath), filtersCSV(run).toUtf8());
-        QCOMPARE(items[0].label, QFileInfo(*items[0].localPath).fileName());
-        QVERIFY(log().contains(u"  Saved evidence: "_s + *items[0].localPath));
+        QVERIFY(items[0].localURL);
+        QCOMPARE(readAll(*items[0].localURL), filtersCSV(run).toUtf8());
+        QCOMPARE(items[0].label, QFileInfo(*items[0].localURL).fileName());
+        QVERIFY(log().contains(u"  Saved evidence: "_s + *items[0].localURL));
     }
     const QStringList files = evidenceFiles();
     QCOMPARE(files.size(), 3);
@@ -492,8 +489,8 @@ void SecurityModelTest::upload_createsFolderUploadsVerifiesAndRemovesLocalCopy()
 
     const QStringList upload = m_gam->arguments(3);
     QCOMPARE(upload.mid(0, 5), (QStringList{u"user"_s, uploader, u"create"_s, u"drivefile"_s, u"localfile"_s}));
-    const QString localPath = upload.at(5);
-    QVERIFY(localPath.startsWith(evidenceDir() + u'/'));
+    const QString localURL = upload.at(5);
+    QVERIFY(localURL.startsWith(evidenceDir() + u'/'));
     QCOMPARE(upload.at(6), u"drivefilename"_s);
     const QString driveName = upload.at(7);
     QVERIFY2(QRegularExpression(u"^\\d{4}_filters\\.csv$"_s).match(driveName).hasMatch(), qPrintable(driveName));
@@ -505,8 +502,8 @@ void SecurityModelTest::upload_createsFolderUploadsVerifiesAndRemovesLocalCopy()
     const QList<EvidenceItem> &items = m_model->result(SecurityCheck::filters)->evidence;
     QCOMPARE(items.size(), 1);
     QCOMPARE(items[0].label, u"Shared Drive: "_s + display);
-    QVERIFY(!items[0].localPath);
-    QVERIFY(!QFile::exists(localPath));
+    QVERIFY(!items[0].localURL);
+    QVERIFY(!QFile::exists(localURL));
     const QStringList lines = log();
     const qsizetype uploaded = lines.indexOf(u"  Uploaded and verified: "_s + display + u" — local copy removed."_s);
     QVERIFY2(uploaded > 0, qPrintable(lines.join(u'\n')));
@@ -515,7 +512,7 @@ void SecurityModelTest::upload_createsFolderUploadsVerifiesAndRemovesLocalCopy()
     QCOMPARE(lines.at(uploaded + 1), u"  SHA-256 of "_s + display + u": "_s + hash);
     QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS"_s).isEmpty());
     QCOMPARE(QString::fromUtf8(readAll(evidenceDir() + u"/SHA256SUMS.uploaded"_s)),
-             hash + u"  "_s + QFileInfo(localPath).fileName() + u"  "_s + display + u'\n');
+             hash + u"  "_s + QFileInfo(localURL).fileName() + u"  "_s + display + u'\n');
 }
 
 void SecurityModelTest::upload_folderCreationFailsUploadsToTheRoot() {
@@ -545,13 +542,13 @@ void SecurityModelTest::upload_verificationFailureKeepsLocalCopy() {
     m_gam->answer(4, QString(), u"File not found\n"_s, 50);
     m_model->run(SecurityCheck::filters);
     QVERIFY(waitIdle());
-    const QString localPath = m_gam->arguments(3).at(5);
-    QVERIFY(QFile::exists(localPath));
-    QVERIFY(log().contains(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localPath));
+    const QString localURL = m_gam->arguments(3).at(5);
+    QVERIFY(QFile::exists(localURL));
+    QVERIFY(log().contains(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + localURL));
     const EvidenceItem item = m_model->result(SecurityCheck::filters)->evidence.constFirst();
-    QCOMPARE(item.localPath, localPath);
-    QCOMPARE(item.label, QFileInfo(localPath).fileName());
-    QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS"_s).contains(QFileInfo(localPath).fileName().toUtf8()));
+    QCOMPARE(item.localURL, localURL);
+    QCOMPARE(item.label, QFileInfo(localURL).fileName());
+    QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS"_s).contains(QFileInfo(localURL).fileName().toUtf8()));
 
     // An upload that printed no identifier (exit 0) is not trusted either.
     m_gam->answer(5, filtersCSV(2));
@@ -570,7 +567,7 @@ void SecurityModelTest::upload_notConfiguredOrPlaceholder() {
     m_model->run(SecurityCheck::filters);
     QVERIFY(waitIdle());
     QCOMPARE(m_gam->runs(), 1);
-    QVERIFY(m_model->result(SecurityCheck::filters)->evidence.constFirst().localPath);
+    QVERIFY(m_model->result(SecurityCheck::filters)->evidence.constFirst().localURL);
 
     DomainProfile profile = m_profiles->activeProfile();
     profile.driveFolderID = folderID;
@@ -596,8 +593,8 @@ void SecurityModelTest::upload_stopDuringUploadKeepsLocalCopy() {
     QVERIFY(log().contains(u"  Stopped by user."_s));
     const CheckResult *result = m_model->result(SecurityCheck::filters);
     QVERIFY(result);
-    QVERIFY(result->evidence.constFirst().localPath);
-    QVERIFY(QFile::exists(*result->evidence.constFirst().localPath));
+    QVERIFY(result->evidence.constFirst().localURL);
+    QVERIFY(QFile::exists(*result->evidence.constFirst().localURL));
 }
 
 // ---- Sign-out and password reset ----
@@ -607,7 +604,7 @@ void SecurityModelTest::signOut_confirmedRunsAndRecords() {
     m_model->run(SecurityCheck::signOut);
     QCOMPARE(m_console->alert()->title, u"Force Sign-Out?"_s);
     QCOMPARE(m_console->alert()->message, u"This will sign "_s + user +
-                                              u" out of ALL sessions (web, mobile, apps).\n\nDomain: Lakeside "
+                                              u" out of ALL sessions (web, mobile, apps).\n\nDomain: Practice "
                                               u"(lakeside.example.org)"_s);
     QCOMPARE(m_gam->runs(), 0);
     m_gam->answer(1, u"User: "_s + user + u", Signed Out\n"_s);
@@ -621,7 +618,7 @@ void SecurityModelTest::signOut_confirmedRunsAndRecords() {
     QCOMPARE(result->flags.size(), 1);
     QCOMPARE(result->flags[0].kind, SecurityFlag::Kind::ok);
     QCOMPARE(result->flags[0].text, user + u" was signed out of all sessions."_s);
-    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localPath));
+    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localURL));
     QVERIFY(QRegularExpression(u"^user,action,timestamp\\n"_s + QRegularExpression::escape(user) +
                                u",forced_signout_all_sessions,\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\S+\\n$"_s)
                 .match(evidence)
@@ -677,7 +674,7 @@ void SecurityModelTest::resetPassword_sheetThenMaskedCommandAndEvidence() {
     QVERIFY(lines.contains(u"  Password reset. User must change it at next sign-in."_s));
     const CheckResult *result = m_model->result(SecurityCheck::resetPassword);
     QCOMPARE(result->flags.constFirst().text, u"Password reset. "_s + user + u" must change it at next sign-in."_s);
-    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localPath));
+    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localURL));
     QVERIFY2(evidence.startsWith(u"user,action,timestamp,note\n"_s + user + u",password_reset,"_s) &&
                  evidence.endsWith(u",random_password_applied\n"_s),
              qPrintable(evidence));

@@ -53,12 +53,13 @@ private:
     const CheckResult *scan(SecurityCheck check);
     // Confirms the plan of the check's latest result and waits for it.
     void removeWithPlan(SecurityCheck check);
-    QString evidenceDir() const { return m_files.filePath(u"evidence"_s); }
-    QString auditPath() const { return m_files.filePath(u"incident_audit_log.txt"_s); }
+    QString evidenceDir() const { return m_records.evidenceFolder; }
+    QString auditPath() const { return m_records.auditLog; }
     void verifyChecksums();
 
     QTemporaryDir m_district;
     QTemporaryDir m_files;
+    SecurityRecords m_records;
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<ProfileStore> m_profiles;
     std::unique_ptr<Console> m_console;
@@ -73,10 +74,7 @@ void SecurityPracticeTest::initTestCase() {
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_profiles = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_profiles, m_district.path(), u"example.org"_s);
-    DomainProfile profile = m_profiles->activeProfile();
-    profile.exportDir = evidenceDir();
-    profile.auditLog = auditPath();
-    m_profiles->update(profile);
+    m_records = keepSecurityRecordsIn(*m_profiles, m_files.path());
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<SecurityModel>(m_console.get());
 }
@@ -135,7 +133,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     QCOMPARE(flagTexts(m_model->result(SecurityCheck::signOut)),
              QStringList{victim + u" was signed out of all sessions."_s});
     const EvidenceItem signOutEvidence = m_model->result(SecurityCheck::signOut)->evidence.constFirst();
-    QVERIFY(readAll(*signOutEvidence.localPath)
+    QVERIFY(readAll(*signOutEvidence.localURL)
                 .startsWith("user,action,timestamp\nmorgan.ellis@example.org,"
                             "forced_signout_all_sessions,"));
 
@@ -147,7 +145,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     QVERIFY(waitIdle());
     QCOMPARE(flagTexts(m_model->result(SecurityCheck::resetPassword)),
              QStringList{u"Password reset. "_s + victim + u" must change it at next sign-in."_s});
-    QVERIFY(readAll(*m_model->result(SecurityCheck::resetPassword)->evidence.constFirst().localPath)
+    QVERIFY(readAll(*m_model->result(SecurityCheck::resetPassword)->evidence.constFirst().localURL)
                 .startsWith("user,action,timestamp,note\nmorgan.ellis@example.org,password_reset,"));
 
     // 3-6. What the attacker set up is found, removed, and gone on the next scan.
@@ -197,7 +195,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     // 13. The phishing link in the signature is saved, then cleared.
     const CheckResult *signature = scan(SecurityCheck::signature);
     QVERIFY(signature->text->contains(u"https://secure-login.example.net/verify"_s));
-    QVERIFY(readAll(*signature->evidence.constFirst().localPath).contains("secure-login.example.net/verify"));
+    QVERIFY(readAll(*signature->evidence.constFirst().localURL).contains("secure-login.example.net/verify"));
     removeWithPlan(SecurityCheck::signature);
     signature = scan(SecurityCheck::signature);
     QVERIFY(!signature->text->contains(u"secure-login"_s));
@@ -242,7 +240,7 @@ void SecurityPracticeTest::upload_movesEvidenceToTheSharedDriveAndVerifiesIt() {
     const CheckResult *calendar = scan(SecurityCheck::calendar);
     QCOMPARE(calendar->evidence.size(), 1);
     const EvidenceItem uploaded = calendar->evidence.constFirst();
-    QVERIFY2(!uploaded.localPath, qPrintable(log()));
+    QVERIFY2(!uploaded.localURL, qPrintable(log()));
     const QString day = QDate::currentDate().toString(u"yyyy-MM-dd"_s);
     // The calendar was scanned twice this minute already, so the name may carry a number.
     const QRegularExpression label(u"^Shared Drive: "_s + day + u'/' + QRegularExpression::escape(victim) +
@@ -266,8 +264,8 @@ void SecurityPracticeTest::upload_movesEvidenceToTheSharedDriveAndVerifiesIt() {
     const CheckResult *again = scan(SecurityCheck::signature);
     qunsetenv("PRACTICE_GAM_FAULT");
     const EvidenceItem kept = again->evidence.constFirst();
-    QVERIFY(kept.localPath && QFile::exists(*kept.localPath));
-    QVERIFY(log().contains(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + *kept.localPath));
+    QVERIFY(kept.localURL && QFile::exists(*kept.localURL));
+    QVERIFY(log().contains(u"  Couldn't verify the file in Drive — keeping the local copy: "_s + *kept.localURL));
     verifyChecksums();
 }
 

@@ -66,10 +66,7 @@ void SecurityWindowTest::initTestCase() {
     QSettings().setValue(u"gamPath"_s, QStringLiteral(PRACTICE_GAM_PATH));
     m_store = std::make_unique<ProfileStore>();
     activatePracticeProfile(*m_store, m_district.path(), u"example.org"_s);
-    DomainProfile profile = m_store->activeProfile();
-    profile.exportDir = m_files.filePath(u"evidence"_s);
-    profile.auditLog = m_files.filePath(u"audit.txt"_s);
-    m_store->update(profile);
+    keepSecurityRecordsIn(*m_store, m_files.path());
     m_model = std::make_unique<AppModel>(m_store.get(), &m_desktop);
     m_window = std::make_unique<MainWindow>(m_model.get(), &m_desktop);
     m_window->show();

@@ -230,6 +230,45 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.lines().size() > 1);
         QVERIFY(run.errText().contains(u"on Shared Drive ID: "_s + drive));
+
+        // A query before the selection, or GAM's own shared-drive query after it, narrows the listing;
+        // the shared drive's files have no owner, so "'me' in owners" is not part of the query.
+        for (const QStringList &words :
+             {QStringList{u"query"_s, u"name contains 'Handbook'"_s, u"select"_s, u"shareddriveid"_s, drive},
+              QStringList{u"select"_s, u"teamdriveid:"_s + drive, u"teamdrivequery"_s,
+                          u"name contains 'Handbook'"_s}}) {
+            run = gam(head + words + QStringList{u"fields"_s, u"id,name"_s}, m_dir);
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.lines().size(), 2);
+            QVERIFY(run.lines().at(1).endsWith(u",Handbook"_s));
+            QVERIFY2(run.errText().contains(u"match query ((name contains 'Handbook')) for "_s + m_victim +
+                                            u" on Shared Drive ID: "_s + drive),
+                     qPrintable(run.errText()));
+        }
+        run = gam(head + QStringList{u"select"_s, u"shareddriveid"_s, u"0AAnone"_s, u"fields"_s, u"id,name"_s}, m_dir);
+        QCOMPARE(run.exitCode, 56);
+        QVERIFY(run.errText().contains(u"User: "_s + m_victim + u", Shared Drive ID: 0AAnone, Does not exist"_s));
+    }
+
+    void batchedScanOfUnknownOUWritesNothing() {
+        const QString csv = m_tmp.filePath(u"unknown-ou.csv"_s);
+        const Run run = gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"redirect"_s, u"csv"_s, csv, u"multiprocess"_s,
+                             u"ou_and_children"_s, u"/No Such OU"_s, u"print"_s, u"filelist"_s, u"fields"_s, u"id"_s},
+                            m_dir);
+        QCOMPARE(run.exitCode, 56);
+        QVERIFY(run.errText().contains(u"Org Unit: /No Such OU, Does not exist"_s));
+        QVERIFY(!QFile::exists(csv));
+    }
+
+    void batchedRateLimitFailsEveryKthUserYetExitsZero() {
+        const QString csv = m_tmp.filePath(u"ratelimited.csv"_s);
+        const Run run = gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"redirect"_s, u"csv"_s, csv, u"multiprocess"_s,
+                             u"ou_and_children"_s, u"/Staff"_s, u"print"_s, u"filelist"_s, u"fields"_s, u"id"_s},
+                            m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit:2"_s}});
+        QCOMPARE(run.exitCode, 0);
+        const qsizetype users = run.errText().section(u"Got "_s, 1, 1).section(u' ', 0, 0).toInt();
+        QVERIFY(users >= 2);
+        QCOMPARE(run.errText().count(u"Print Failed: Rate Limit Exceeded"_s), users / 2);
     }
 
     void batchedScanWritesOneCsvAndExitsZero() {

@@ -24,8 +24,12 @@ struct Context {
     void getting(const QString &line);
     void gettingGot(const QString &getting, qsizetype total, qsizetype pageSize,
                     const std::function<QString(qsizetype)> &got);
+    qsizetype batchItem = 0; // the user's place in a batched run, whose children each count 1 of 1
+
     // True when the rate-limit fault hits the i-th mailbox of this run (1-based).
-    bool rateLimited(qsizetype i) const { return hooks.rateLimitEvery > 0 && i % hooks.rateLimitEvery == 0; }
+    bool rateLimited(qsizetype i) const {
+        return hooks.rateLimitEvery > 0 && (batchItem > 0 ? batchItem : i) % hooks.rateLimitEvery == 0;
+    }
     QString fullEmail(const QString &name);
     QString nowIso() const;
 };

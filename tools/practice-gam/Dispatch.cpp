@@ -139,6 +139,8 @@ void runForUsers(Context &ctx, Args &args, const RunSettings &settings) {
         throw UsageError{u"Unknown argument"_s, verbAt};
     if (!args.atEnd())
         args.unknown();
+    if (selection.failed)
+        return;
     const qsizetype n = selection.emails.size();
     const bool batched = selection.multi && settings.autoBatchMin > 0 && n >= settings.autoBatchMin;
     auto runOne = [&](const QString &email, qsizetype i, qsizetype total) {
@@ -159,6 +161,7 @@ void runForUsers(Context &ctx, Args &args, const RunSettings &settings) {
         ctx.out.err(batchStamp() + u",0/"_s + total + u",Using "_s +
                     QString::number(std::min<qsizetype>(settings.numThreads, n)) + u" processes..."_s);
         for (qsizetype i = 0; i < n; ++i) {
+            ctx.batchItem = i + 1;
             runOne(selection.emails.at(i), 1, 1);
             if ((i + 1) % 100 == 0 || i + 1 == n)
                 ctx.out.err(batchStamp() + u",0,Processing item "_s + QString::number(i + 1) + u'/' + total);

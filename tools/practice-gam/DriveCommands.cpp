@@ -175,8 +175,21 @@ UserCommand printFileList(Context &ctx, Args &args) {
         } else if (args.take(u"fullquery"_s)) {
             o->fullQuery = args.next(u"<QueryDriveFile>"_s);
         } else if (args.take(u"select"_s)) {
-            args.nextChoice({u"teamdriveid"_s, u"shareddriveid"_s});
-            o->driveId = args.next(u"<SharedDriveID>"_s);
+            // <SharedDriveIDEntity>: teamdriveid|shareddriveid ID, or the same joined by a colon.
+            const QString entity = args.peek();
+            const qsizetype colon = entity.indexOf(u':');
+            const QString selector = keyword(entity.left(colon));
+            if (colon > 0 && (selector == u"teamdriveid"_s || selector == u"shareddriveid"_s)) {
+                args.next(QString());
+                o->driveId = entity.mid(colon + 1);
+            } else {
+                args.nextChoice({u"teamdriveid"_s, u"shareddriveid"_s});
+                o->driveId = args.next(u"<SharedDriveID>"_s);
+            }
+            if (args.take(u"shareddrivequery"_s) || args.take(u"teamdrivequery"_s)) {
+                const QString q = args.next(u"<QueryDriveFile>"_s);
+                o->query = o->query.isEmpty() ? q : o->query + u" and "_s + q;
+            }
         } else if (args.take(u"fields"_s)) {
             const QStringList names = args.next(u"<DriveFieldNameList>"_s).split(u',', Qt::SkipEmptyParts);
             for (const QString &name : names) {

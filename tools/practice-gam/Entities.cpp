@@ -126,6 +126,7 @@ UserSelection selectUsers(Context &ctx, Args &args) {
     if (!exists) {
         ctx.out.err(u"Org Unit: "_s + path + u", Does not exist"_s);
         ctx.out.setRC(56);
+        selection.failed = true;
         return selection;
     }
     collect([&](const QJsonObject &u) {

@@ -7,7 +7,8 @@
 // progress for the multi-user forms.
 struct UserSelection {
     QStringList emails;
-    bool multi = false; // a listing of users, which auto-batching applies to
+    bool multi = false;  // a listing of users, which auto-batching applies to
+    bool failed = false; // the OU does not exist: GAM stops before the command runs
 };
 
 bool isUserEntity(const QString &kw);

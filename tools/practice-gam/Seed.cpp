@@ -330,6 +330,23 @@ void District::addCourses() {
         }
         m_courses.append(course);
     }
+    // Names Classroom accepts that a table, a confirmation and an export have to survive.
+    const QList<std::pair<QString, QString>> awkward = {
+        {u"Math, Grade 7 \"Honors\""_s, u"ACTIVE"_s},
+        {u"Robotics Club\nAfter School"_s, u"ARCHIVED"_s},
+        {u"מתמטיקה — כיתה ז׳"_s, u"ACTIVE"_s},
+        {u"العلوم (الصف 8)"_s, u"PROVISIONED"_s},
+    };
+    for (qsizetype k = 0; k < awkward.size(); ++k) {
+        const QString teacher = m_teachers.at(int(k % m_teachers.size()));
+        m_courses.append(QJsonObject{{u"id"_s, QString::number(700000000000LL + qint64(k) * 104729)},
+                                     {u"name"_s, awkward.at(k).first},
+                                     {u"courseState"_s, awkward.at(k).second},
+                                     {u"creationTime"_s, iso(m_now.addDays(-400))},
+                                     {u"updateTime"_s, iso(m_now.addDays(-20))},
+                                     {u"ownerEmail"_s, teacher},
+                                     {u"teachers"_s, QJsonArray{teacher}}});
+    }
 }
 
 void District::compromise(QJsonObject &user) {

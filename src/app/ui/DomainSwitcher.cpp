@@ -56,7 +56,9 @@ void DomainSwitcher::rebuildMenu() {
 }
 
 void DomainSwitcher::refreshLabel() {
-    const QString name = m_model->profiles()->activeProfile().displayName();
+    QString name = m_model->profiles()->activeProfile().displayName();
+    if (m_model->isPractice())
+        name = u"Practice: "_s + name;
     setText(escapeMnemonics(name));
     setAccessibleName(u"Domain: "_s + name);
 }

@@ -12,7 +12,7 @@ class DomainSwitcher : public QToolButton {
 public:
     explicit DomainSwitcher(AppModel *model, QWidget *parent = nullptr);
 
-    // "Manage Domains…", enabled once a Settings window is there to open.
+    // "Manage Domains…": opens Settings on its Domains tab.
     QAction *manageDomainsAction() const { return m_manage; }
 
 private:

@@ -38,6 +38,26 @@ Mapping mapping(Symbol symbol) {
         return {u"dialog-warning"_s, QStyle::SP_MessageBoxWarning};
     case Symbol::xmark:
         return {u"window-close"_s, QStyle::SP_TitleBarCloseButton};
+    case Symbol::checkmark:
+        return {u"emblem-ok"_s, QStyle::SP_DialogApplyButton};
+    case Symbol::failure:
+        return {u"dialog-error"_s, QStyle::SP_MessageBoxCritical};
+    case Symbol::key:
+        return {u"dialog-password"_s, QStyle::SP_VistaShield};
+    case Symbol::network:
+        return {u"network-transmit-receive"_s, QStyle::SP_DriveNetIcon};
+    case Symbol::info:
+        return {u"dialog-information"_s, QStyle::SP_MessageBoxInformation};
+    case Symbol::plus:
+        return {u"list-add"_s, QStyle::SP_FileDialogNewFolder};
+    case Symbol::minus:
+        return {u"list-remove"_s, QStyle::SP_TrashIcon};
+    case Symbol::lock:
+        return {u"changes-prevent"_s, QStyle::SP_VistaShield};
+    case Symbol::folder:
+        return {u"folder-open"_s, QStyle::SP_DirOpenIcon};
+    case Symbol::chatBubble:
+        return {u"chat-message-new"_s, QStyle::SP_MessageBoxQuestion};
     }
     return {u"image-missing"_s, QStyle::SP_FileIcon};
 }

@@ -9,7 +9,26 @@
 // with a Qt standard icon behind each, so none is ever blank.
 namespace Icons {
 
-enum class Symbol { envelope, externalDrive, graduationCap, lockShield, terminal, building, warning, xmark };
+enum class Symbol {
+    envelope,
+    externalDrive,
+    graduationCap,
+    lockShield,
+    terminal,
+    building,
+    warning,
+    xmark,
+    checkmark,
+    failure,
+    key,
+    network,
+    info,
+    plus,
+    minus,
+    lock,
+    folder,
+    chatBubble,
+};
 
 // Falls back to the Adwaita theme when the platform names none (offscreen, bare X sessions).
 void installThemeFallback();

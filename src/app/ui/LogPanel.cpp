@@ -1,6 +1,7 @@
 #include "app/ui/LogPanel.h"
 
 #include "app/ui/BusySpinner.h"
+#include "app/ui/Shortcuts.h"
 #include "core/Console.h"
 #include "core/DesktopServices.h"
 #include "core/LogListModel.h"
@@ -47,6 +48,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     dimmed.setColor(QPalette::WindowText, dimmed.color(QPalette::PlaceholderText));
     m_busyLabel->setPalette(dimmed);
     m_stop->setToolTip(u"Stop the running command"_s);
+    Shortcuts::assign(m_stop, Shortcuts::stop);
     QPalette destructive = m_stop->palette();
     destructive.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(120));
     m_stop->setPalette(destructive);
@@ -54,6 +56,8 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     auto *exportCSV = smallButton(u"Export .csv"_s, u"exportCSVButton"_s, this);
     auto *exportText = smallButton(u"Export .txt"_s, u"exportTextButton"_s, this);
     auto *clearLog = smallButton(u"Clear Log"_s, u"clearLogButton"_s, this);
+    Shortcuts::assign(exportCSV, Shortcuts::saveLogCSV);
+    Shortcuts::assign(exportText, Shortcuts::saveLogText);
 
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
@@ -69,6 +73,7 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(11);
     m_list->setObjectName(u"logList"_s);
+    m_list->setAccessibleName(headline->text());
     m_list->setFont(mono);
     m_list->setModel(m_model);
     // A one-column table rather than a list view: its fixed-height rows need no
@@ -121,16 +126,18 @@ LogPanel::LogPanel(Console *console, QWidget *parent)
     updateBusy();
 }
 
-// The font is monospaced, so the widest line is the one with the most characters.
+// The font is monospaced, so the widest line is the one with the most characters
+// shown (a very long line shows a bounded prefix).
 void LogPanel::widenForRows(int first, int last) {
-    int widest = m_widestLine;
+    qsizetype widest = m_widestLine;
     for (int row = first; row <= last; ++row)
-        widest = std::max(widest, int(m_console->entryAt(row).text.size()));
+        widest = std::max(widest, m_model->index(row, 0).data().toString().size());
     if (widest == m_widestLine)
         return;
     m_widestLine = widest;
-    const QFontMetrics metrics(m_list->font());
-    m_list->horizontalHeader()->setMinimumSectionSize(metrics.horizontalAdvance(u'M') * widest + 16);
+    const qint64 width = qint64(QFontMetrics(m_list->font()).horizontalAdvance(u'M')) * widest + 16;
+    QHeaderView *header = m_list->horizontalHeader();
+    header->setMinimumSectionSize(int(std::min<qint64>(width, header->maximumSectionSize())));
 }
 
 void LogPanel::updateBusy() {
@@ -148,7 +155,7 @@ QString LogPanel::selectedText() const {
     QStringList lines;
     lines.reserve(selected.size());
     for (const QModelIndex &index : std::as_const(selected))
-        lines.append(index.data().toString());
+        lines.append(m_console->entryAt(index.row()).text); // whole lines, not what is shown
     return lines.join(u'\n');
 }
 

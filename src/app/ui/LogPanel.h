@@ -17,7 +17,7 @@ public:
     explicit LogPanel(Console *console, QWidget *parent = nullptr);
 
     QTableView *listView() const { return m_list; }
-    // The selected lines' text, oldest first, joined with line feeds.
+    // The selected lines' whole text, oldest first, joined with line feeds.
     QString selectedText() const;
     void copySelection();
 
@@ -31,5 +31,5 @@ private:
     BusySpinner *m_spinner;
     QLabel *m_busyLabel;
     QPushButton *m_stop;
-    int m_widestLine = 0; // in characters
+    qsizetype m_widestLine = 0; // in characters shown
 };

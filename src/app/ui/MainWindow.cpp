@@ -2,10 +2,12 @@
 
 #include "app/AppModel.h"
 #include "app/GAMSetup.h"
+#include "app/PracticeDomain.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/AlertPresenter.h"
 #include "app/ui/DestructiveStyle.h"
 #include "app/ui/DomainSwitcher.h"
+#include "app/ui/FormAccessibility.h"
 #include "app/ui/Icons.h"
 #include "app/ui/LogPanel.h"
 #include "app/ui/ResultsSheet.h"
@@ -17,6 +19,8 @@
 #include "core/PlatformTexts.h"
 #include "profiles/ProfileStore.h"
 #include "security/ui/SecurityView.h"
+#include "tabs/ui/ClassroomView.h"
+#include "tabs/ui/DriveView.h"
 #include "tabs/ui/GmailView.h"
 
 #include <QCloseEvent>
@@ -68,8 +72,10 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     // Tabs appear in this order; those whose forms are not built yet stay empty.
     m_tabs->setObjectName(u"tabs"_s);
     m_tabs->addTab(new GmailView(model->gmail(), model->console()), Icons::icon(Icons::Symbol::envelope), u"Gmail"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::externalDrive), u"Google Drive"_s);
-    m_tabs->addTab(new QWidget, Icons::icon(Icons::Symbol::graduationCap), u"Google Classroom"_s);
+    m_tabs->addTab(new DriveView(model->drive(), model->console()), Icons::icon(Icons::Symbol::externalDrive),
+                   u"Google Drive"_s);
+    m_tabs->addTab(new ClassroomView(model->classroom(), model->console()), Icons::icon(Icons::Symbol::graduationCap),
+                   u"Google Classroom"_s);
     m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
                    Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
     m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
@@ -101,7 +107,15 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     connect(m_manageDomains, &QAction::triggered, this, &MainWindow::manageDomainsRequested);
 
     buildMenus();
-    setSettingsAvailable(false);
+    connect(this, &MainWindow::settingsRequested, this, [this] {
+        // Settings… brings back an open window as it was; a new one starts on GAM.
+        showSettings(m_settingsWindow ? m_settingsWindow->currentTab() : SettingsTab::gam);
+    });
+    connect(this, &MainWindow::manageDomainsRequested, this, [this] { showSettings(SettingsTab::domains); });
+
+    for (int i = 0; i < m_tabs->count(); ++i)
+        FormAccessibility::prepare(m_tabs->widget(i));
+    FormAccessibility::prepare(logPanel);
 
     connect(model->profiles(), &ProfileStore::activeIDChanged, this, &MainWindow::refreshTitle);
     connect(model->profiles(), &ProfileStore::profilesChanged, this, &MainWindow::refreshTitle);
@@ -114,6 +128,7 @@ void MainWindow::buildMenus() {
     m_settings->setObjectName(u"settingsAction"_s);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setShortcutContext(Qt::ApplicationShortcut);
+    m_settings->setToolTip(u"Settings ("_s + PlatformTexts::settingsShortcut() + u")"_s);
     connect(m_settings, &QAction::triggered, this, &MainWindow::settingsRequested);
     file->addAction(m_settings);
     file->addSeparator();
@@ -123,27 +138,67 @@ void MainWindow::buildMenus() {
     quit->setShortcutContext(Qt::ApplicationShortcut);
 
     QMenu *help = menuBar()->addMenu(u"&Help"_s);
+    help->setToolTipsVisible(true);
     help->addAction(u"GAM Wiki"_s, this, [this] { m_desktop->openUrl(GAMSetup::wikiURL()); });
+    QAction *practice = help->addAction(u"Practice Domain…"_s, this, &MainWindow::explainPractice);
+    practice->setObjectName(u"practiceAction"_s);
+    if (m_model->isPractice()) {
+        practice->setEnabled(false);
+        practice->setToolTip(u"This window is the practice domain."_s);
+    } else if (PracticeDomain::gamPath().isEmpty()) {
+        practice->setEnabled(false);
+        practice->setToolTip(u"The practice gam is not installed with this copy of Tarnwick."_s);
+    }
     help->addSeparator();
     help->addAction(u"About Tarnwick"_s, this, &MainWindow::showAbout);
 }
 
-void MainWindow::setSettingsAvailable(bool available) {
-    const QString why = available ? QString() : u"The Settings window is not part of this build yet."_s;
-    for (QAction *action : {m_settings, m_manageDomains}) {
-        action->setEnabled(available);
-        action->setToolTip(why);
+void MainWindow::showSettings(SettingsTab tab) {
+    if (!m_settingsWindow) {
+        m_settingsWindow = new SettingsWindow(m_model->profiles(), m_model->console(), this);
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
+    m_settingsWindow->showTab(tab);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void MainWindow::refreshTitle() {
-    setWindowTitle(u"Tarnwick — "_s + m_model->profiles()->activeProfile().displayName());
+    const QString application = m_model->isPractice() ? u"Tarnwick Practice"_s : u"Tarnwick"_s;
+    setWindowTitle(application + u" — "_s + m_model->profiles()->activeProfile().displayName());
 }
 
 void MainWindow::showStartupNotice() {
     auto *notice = new StartupNotice(m_desktop, this);
     notice->setAttribute(Qt::WA_DeleteOnClose);
     notice->open();
+}
+
+void MainWindow::explainPractice() {
+    if (findChild<QMessageBox *>(u"practiceExplanation"_s))
+        return;
+    auto *box = new QMessageBox(QMessageBox::Information, u"Practice Domain"_s, u"Practice Domain"_s,
+                                QMessageBox::NoButton, this);
+    box->setObjectName(u"practiceExplanation"_s);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(
+        u"Opens a second Tarnwick window on two simulated school districts, example.org and "
+        "district-b.example.net, answered by a practice gam: thousands of users, a phishing campaign, "
+        "shared files, courses in every state and one compromised account. Rehearse deletions and "
+        "incident response there; nothing you do reaches Google.\n\n"
+        "The practice window keeps its own settings and never reads your settings, keyring or ~/.gam. "
+        "Each start seeds fresh districts, and they are removed when the window closes."_s);
+    box->setStyleSheet(u"QLabel#qt_msgbox_informativelabel { min-width: 340px; }"_s);
+    QPushButton *start = box->addButton(u"Start Practice Domain"_s, QMessageBox::AcceptRole);
+    start->setObjectName(u"startPracticeButton"_s);
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(start);
+    connect(box, &QMessageBox::finished, this, [this, box, start] {
+        if (box->clickedButton() == start)
+            Q_EMIT practiceRequested();
+    });
+    box->open();
 }
 
 void MainWindow::showAbout() {

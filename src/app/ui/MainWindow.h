@@ -1,6 +1,9 @@
 #pragma once
 
+#include "profiles/ui/SettingsWindow.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
 class AppModel;
 class DesktopServices;
@@ -19,8 +22,12 @@ public:
 
     void showStartupNotice();
     void showAbout();
-    // Settings… and Manage Domains… stay disabled until a Settings window is there to open.
-    void setSettingsAvailable(bool available);
+    // Opens the Settings window on tab (raising it when it is already open).
+    void showSettings(SettingsTab tab);
+    // The Settings window, when it is open.
+    SettingsWindow *settingsWindow() const { return m_settingsWindow; }
+    // Explains the practice domain and offers to start it in a window of its own.
+    void explainPractice();
 
     QTabWidget *tabs() const { return m_tabs; }
     QSplitter *splitter() const { return m_splitter; }
@@ -28,6 +35,7 @@ public:
 Q_SIGNALS:
     void settingsRequested();
     void manageDomainsRequested();
+    void practiceRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -43,5 +51,6 @@ private:
     QSplitter *m_splitter;
     QAction *m_settings;
     QAction *m_manageDomains;
+    QPointer<SettingsWindow> m_settingsWindow;
     bool m_quitConfirmed = false;
 };

@@ -2,6 +2,7 @@
 
 #include "core/TerminalLauncher.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCoroSignal>
 #include <QDesktopServices>
@@ -38,9 +39,16 @@ void QtDesktopServices::setWindow(QWidget *window) {
     m_window = window;
 }
 
+QWidget *QtDesktopServices::dialogParent() const {
+    // A dialog asked for from the Settings window belongs over it, not behind it.
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return m_window;
+}
+
 QCoro::Task<std::optional<QString>> QtDesktopServices::chooseSaveFile(QString title, QString proposedName,
                                                                       QString nameFilter) {
-    auto *dialog = new QFileDialog(m_window, title, QDir::homePath(), nameFilter);
+    auto *dialog = new QFileDialog(dialogParent(), title, QDir::homePath(), nameFilter);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QFileInfo(proposedName).suffix());
@@ -48,18 +56,33 @@ QCoro::Task<std::optional<QString>> QtDesktopServices::chooseSaveFile(QString ti
     co_return co_await ask(dialog);
 }
 
-QCoro::Task<std::optional<QString>> QtDesktopServices::chooseOpenFile(QString title, QString nameFilter) {
-    auto *dialog = new QFileDialog(m_window, title, QDir::homePath(), nameFilter);
+QCoro::Task<std::optional<QString>> QtDesktopServices::chooseOpenFile(QString title, QString nameFilter,
+                                                                      QString startFolder) {
+    auto *dialog =
+        new QFileDialog(dialogParent(), title, startFolder.isEmpty() ? QDir::homePath() : startFolder, nameFilter);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     co_return co_await ask(dialog);
 }
 
 QCoro::Task<std::optional<QString>> QtDesktopServices::chooseFolder(QString title, QString startFolder) {
-    auto *dialog = new QFileDialog(m_window, title, startFolder.isEmpty() ? QDir::homePath() : startFolder);
+    auto *dialog = new QFileDialog(dialogParent(), title, startFolder.isEmpty() ? QDir::homePath() : startFolder);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
+    // GAM's default folder, ~/.gam, is hidden.
+    dialog->setFilter(dialog->filter() | QDir::Hidden);
+    co_return co_await ask(dialog);
+}
+
+QCoro::Task<std::optional<QString>> QtDesktopServices::chooseFileLocation(QString title, QString startPath) {
+    const QFileInfo start(startPath);
+    auto *dialog = new QFileDialog(dialogParent(), title, start.absolutePath());
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // The file is appended to, so choosing an existing one replaces nothing.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->selectFile(start.fileName());
     co_return co_await ask(dialog);
 }
 

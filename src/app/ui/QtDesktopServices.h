@@ -6,7 +6,7 @@
 #include <QWidget>
 
 // The desktop as Qt offers it on Linux: Qt file dialogs opened window-modal over
-// the main window, the default browser and file manager, the clipboard, and the
+// the window in front (the main window when none is), the default browser and file manager, the clipboard, and the
 // user's terminal emulator.
 class QtDesktopServices : public DesktopServices {
 public:
@@ -17,8 +17,10 @@ public:
 
     QCoro::Task<std::optional<QString>> chooseSaveFile(QString title, QString proposedName,
                                                        QString nameFilter) override;
-    QCoro::Task<std::optional<QString>> chooseOpenFile(QString title, QString nameFilter) override;
+    QCoro::Task<std::optional<QString>> chooseOpenFile(QString title, QString nameFilter,
+                                                       QString startFolder = {}) override;
     QCoro::Task<std::optional<QString>> chooseFolder(QString title, QString startFolder) override;
+    QCoro::Task<std::optional<QString>> chooseFileLocation(QString title, QString startPath) override;
 
     bool openUrl(const QUrl &url) override;
     bool openPath(const QString &path) override;
@@ -28,5 +30,7 @@ public:
     bool openInTerminal(const QString &scriptPath) override;
 
 private:
+    QWidget *dialogParent() const;
+
     QPointer<QWidget> m_window;
 };

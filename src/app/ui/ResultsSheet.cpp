@@ -1,5 +1,6 @@
 #include "app/ui/ResultsSheet.h"
 
+#include "app/ui/Shortcuts.h"
 #include "core/Console.h"
 #include "core/DesktopServices.h"
 #include "core/ResultsTableModel.h"
@@ -80,6 +81,8 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     auto *exportText = new QPushButton(u"Export .txt"_s, this);
     exportText->setObjectName(u"exportTextButton"_s);
     exportText->setAutoDefault(false);
+    Shortcuts::assign(exportCSV, Shortcuts::exportCSV);
+    Shortcuts::assign(exportText, Shortcuts::exportText);
     auto *close = new QPushButton(u"Close"_s, this);
     close->setObjectName(u"closeButton"_s);
     close->setDefault(true);
@@ -120,6 +123,7 @@ void ResultsSheet::showResults() {
     }
     setWindowTitle(results->title);
     m_title->setText(results->title);
+    m_table->setAccessibleName(results->title);
     m_query->setText(u"Query: "_s + results->query);
     m_summary->setText(results->summary);
     m_summary->setVisible(!results->summary.isEmpty());

@@ -1,6 +1,7 @@
 #include "command/ui/CustomCommandView.h"
 
 #include "app/ui/MenuText.h"
+#include "app/ui/Shortcuts.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 
@@ -55,6 +56,7 @@ CustomCommandView::CustomCommandView(CustomCommandModel *model, Console *console
     clear->setAutoDefault(false);
     m_run->setObjectName(u"runButton"_s);
     m_run->setDefault(true);
+    Shortcuts::assign(m_run, Shortcuts::run);
 
     auto *actionRow = new QHBoxLayout;
     actionRow->addWidget(hint, 1);
@@ -73,7 +75,7 @@ CustomCommandView::CustomCommandView(CustomCommandModel *model, Console *console
     layout->addLayout(m_panelArea, 1);
     layout->addStretch();
 
-    connect(m_field, &QLineEdit::textEdited, m_model, &CustomCommandModel::setCommand);
+    connect(m_field, &QLineEdit::textChanged, m_model, &CustomCommandModel::setCommand);
     connect(m_model, &CustomCommandModel::commandChanged, this, [this](const QString &command) {
         if (m_field->text() != command)
             m_field->setText(command);

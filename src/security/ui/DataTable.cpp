@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int visibleRows = 12;
@@ -21,8 +23,8 @@ DataTable::DataTable(const SecurityTable &table, QWidget *parent)
     contents.rows = table.rows;
     model->setTable(contents);
     setModel(model);
-    setObjectName(QStringLiteral("dataTable"));
-    setAccessibleName(table.title.value_or(QStringLiteral("Table")));
+    setObjectName(u"dataTable"_s);
+    setAccessibleName(table.title.value_or(u"Table"_s));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

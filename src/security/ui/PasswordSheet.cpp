@@ -21,6 +21,12 @@ namespace {
 constexpr int sheetWidth = 520;
 constexpr int margin = 20;
 
+QString sheetTitle(const PasswordReveal &reveal) {
+    return reveal.purpose == PasswordReveal::Purpose::pendingReset
+               ? u"New Password for "_s + reveal.entries.value(0).user
+               : u"New Temporary Passwords"_s;
+}
+
 QLabel *title(const QString &text) {
     auto *label = new QLabel(text);
     label->setObjectName(u"sheetTitle"_s);
@@ -84,7 +90,7 @@ PasswordSheet::PasswordSheet(SecurityModel *model, DesktopServices *desktop, con
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->addWidget(reveal.purpose == PasswordReveal::Purpose::pendingReset ? pendingResetContent() : batchContent());
-    setWindowTitle(findChild<QLabel *>(u"sheetTitle"_s)->text());
+    setWindowTitle(sheetTitle(reveal));
 }
 
 QWidget *PasswordSheet::pendingResetContent() {
@@ -93,7 +99,7 @@ QWidget *PasswordSheet::pendingResetContent() {
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    layout->addWidget(title(u"New Password for "_s + entry.user));
+    layout->addWidget(title(sheetTitle(m_reveal)));
     QLineEdit *field = passwordField(entry.password);
     field->setObjectName(u"passwordField"_s);
     field->setAccessibleName(u"New password"_s);
@@ -128,7 +134,7 @@ QWidget *PasswordSheet::batchContent() {
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    layout->addWidget(title(u"New Temporary Passwords"_s));
+    layout->addWidget(title(sheetTitle(m_reveal)));
     layout->addWidget(warning(u"Shown once. Record them in your password manager, then click Done. Users must change "
                               u"them at next sign-in."_s));
     auto *grid = new QGridLayout;

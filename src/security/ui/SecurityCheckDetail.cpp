@@ -99,8 +99,8 @@ void SecurityCheckDetail::build(SecurityCheck check) {
 
     m_action = new QPushButton(info.actionTitle);
     m_action->setObjectName(u"actionButton"_s);
-    m_action->setDefault(true);
-    m_action->setToolTip(info.description);
+    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_action->setToolTip(info.description + u" (Ctrl+Return)"_s);
     auto *actionRow = new QHBoxLayout;
     actionRow->addWidget(m_action);
     actionRow->addStretch();

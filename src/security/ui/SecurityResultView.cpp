@@ -175,20 +175,20 @@ QWidget *SecurityResultView::evidenceSection(const QList<EvidenceItem> &items, D
     layout->addWidget(heading(u"Evidence"_s));
     for (const EvidenceItem &item : items) {
         auto *row = new QHBoxLayout;
-        const QString symbol = item.localPath ? u"doc.text"_s : u"icloud.and.arrow.up"_s;
+        const QString symbol = item.localURL ? u"doc.text"_s : u"icloud.and.arrow.up"_s;
         row->addWidget(iconLabel(SecuritySymbols::icon(symbol).pixmap(flagIconSize, flagIconSize)));
         auto *label = new QLabel(item.label);
         label->setObjectName(u"evidenceLabel"_s);
         label->setTextFormat(Qt::PlainText);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        if (item.localPath)
-            label->setToolTip(*item.localPath);
+        if (item.localURL)
+            label->setToolTip(*item.localURL);
         row->addWidget(label, 1);
-        if (item.localPath) {
+        if (item.localURL) {
             auto *reveal = new QPushButton(PlatformTexts::revealInFileManager());
             reveal->setObjectName(u"revealButton"_s);
             connect(reveal, &QPushButton::clicked, reveal,
-                    [desktop, path = *item.localPath] { desktop->revealInFileManager(path); });
+                    [desktop, path = *item.localURL] { desktop->revealInFileManager(path); });
             row->addWidget(reveal);
         }
         layout->addLayout(row);

@@ -53,6 +53,10 @@ SecurityView::SecurityView(SecurityModel *model, ProfileStore *profiles, Desktop
 }
 
 void SecurityView::showDetail() {
+    // The pane takes the focus so the keyboard can scroll it; it reads as its heading.
+    const std::optional<SecurityCheck> check = m_model->selection();
+    m_detail->setAccessibleName(check ? checkInfo(*check).number + u". "_s + checkInfo(*check).title
+                                      : u"Select a Check"_s);
     // setWidget deletes the previous pane.
     m_detail->setWidget(new SecurityCheckDetail(m_model, m_desktop, m_model->selection()));
 }

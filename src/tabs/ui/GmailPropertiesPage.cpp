@@ -1,5 +1,6 @@
 #include "tabs/ui/GmailPropertiesPage.h"
 
+#include "app/ui/Shortcuts.h"
 #include "tabs/GmailModel.h"
 #include "tabs/ui/ActionBar.h"
 #include "tabs/ui/FormPage.h"
@@ -21,9 +22,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QDateEdit *dayPicker(const QString &name) {
+QDateEdit *dayPicker(const QString &name, const QString &toggleLabel) {
     auto *picker = new QDateEdit;
     picker->setObjectName(name);
+    // The picker's label is hidden; the toggle beside it names it.
+    picker->setAccessibleName(toggleLabel);
     picker->setCalendarPopup(true);
     picker->setTimeSpec(Qt::LocalTime);
     return picker;
@@ -42,9 +45,9 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
     , m_from(new QLineEdit)
     , m_keywords(new QLineEdit)
     , m_useAfter(new QCheckBox(u"After"_s))
-    , m_after(dayPicker(u"afterDate"_s))
+    , m_after(dayPicker(u"afterDate"_s, u"After"_s))
     , m_useBefore(new QCheckBox(u"Before"_s))
-    , m_before(dayPicker(u"beforeDate"_s))
+    , m_before(dayPicker(u"beforeDate"_s, u"Before"_s))
     , m_query(new QLabel) {
     m_from->setObjectName(u"fromField"_s);
     m_from->setPlaceholderText(GmailModel::sampleSender());
@@ -81,9 +84,12 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
     m_query->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_query->setWordWrap(true);
     auto *query = new QGroupBox(u"Gmail Query"_s);
+    auto *queryFooter = new HintText(u"Auto-built from fields above — review before running"_s);
+    // Read as the query itself (its text), then the footer.
+    m_query->setAccessibleDescription(queryFooter->text());
     auto *queryLayout = new QVBoxLayout(query);
     queryLayout->addWidget(m_query);
-    queryLayout->addWidget(new HintText(u"Auto-built from fields above — review before running"_s));
+    queryLayout->addWidget(queryFooter);
 
     auto *find = new QPushButton(u"Find Messages"_s);
     find->setObjectName(u"findButton"_s);
@@ -91,6 +97,8 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
     preview->setObjectName(u"previewButton"_s);
     QPushButton *remove = ActionBar::destructiveButton(u"Delete Messages"_s);
     remove->setObjectName(u"deleteButton"_s);
+    Shortcuts::assign(find, Shortcuts::find);
+    Shortcuts::assign(preview, Shortcuts::preview);
     connect(find, &QPushButton::clicked, model, &GmailModel::findMessages);
     connect(preview, &QPushButton::clicked, model, &GmailModel::previewProperties);
     connect(remove, &QPushButton::clicked, model, &GmailModel::deleteProperties);
@@ -99,8 +107,8 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
 
     layOutFormPage(this, {new MailTargetSection(form->targetFields()), search, query}, actions);
 
-    connect(m_from, &QLineEdit::textEdited, form, &GmailPropertiesForm::setFrom);
-    connect(m_keywords, &QLineEdit::textEdited, form, &GmailPropertiesForm::setKeywords);
+    connect(m_from, &QLineEdit::textChanged, form, &GmailPropertiesForm::setFrom);
+    connect(m_keywords, &QLineEdit::textChanged, form, &GmailPropertiesForm::setKeywords);
     connect(m_useAfter, &QCheckBox::toggled, form, &GmailPropertiesForm::setUseAfter);
     connect(m_useBefore, &QCheckBox::toggled, form, &GmailPropertiesForm::setUseBefore);
     connect(m_after, &QDateEdit::dateChanged, form, [form](QDate day) { form->setAfter(withDay(form->after(), day)); });

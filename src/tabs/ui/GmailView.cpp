@@ -49,7 +49,10 @@ GmailView::GmailView(GmailModel *model, Console *console, QWidget *parent)
     layout->addLayout(picker);
     layout->addWidget(m_pages, 1);
 
-    connect(m_modes, &QButtonGroup::idClicked, model, [model](int id) { model->setMode(static_cast<GmailMode>(id)); });
+    connect(m_modes, &QButtonGroup::idToggled, model, [model](int id, bool checked) {
+        if (checked)
+            model->setMode(static_cast<GmailMode>(id));
+    });
     connect(model, &GmailModel::modeChanged, this, &GmailView::showMode);
     showMode();
 }

@@ -14,6 +14,7 @@ public:
     void setText(const QString &text);
 
 Q_SIGNALS:
+    // Every change but setText()'s: typing, pasting, an input method or the accessibility interface.
     void textEdited(const QString &text);
 
 private:

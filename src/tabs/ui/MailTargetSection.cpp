@@ -54,10 +54,12 @@ MailTargetSection::MailTargetSection(MailTargetFields *fields, QWidget *parent)
     layout->addLayout(choiceRow);
     layout->addLayout(m_form);
 
-    connect(choices, &QButtonGroup::idClicked, this,
-            [this](int id) { m_fields->setTarget(static_cast<MailTarget>(id)); });
-    connect(m_email, &QLineEdit::textEdited, m_fields, &MailTargetFields::setEmail);
-    connect(m_domain, &QLineEdit::textEdited, m_fields, &MailTargetFields::setDomain);
+    connect(choices, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_fields->setTarget(static_cast<MailTarget>(id));
+    });
+    connect(m_email, &QLineEdit::textChanged, m_fields, &MailTargetFields::setEmail);
+    connect(m_domain, &QLineEdit::textChanged, m_fields, &MailTargetFields::setDomain);
     connect(m_fields, &MailTargetFields::changed, this, &MailTargetSection::refresh);
     refresh();
 }

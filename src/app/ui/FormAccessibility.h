@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// What screen readers and keyboard users need from a form, derived from its
+// layout so every form gets it the same way.
+namespace FormAccessibility {
+
+// A visible label as it should be read: no "&" mnemonic marker, no trailing colon.
+QString labelText(const QString &visibleLabel);
+
+// Call once a form is built (the main window does it for every tab page):
+// - names each field after its QLabel buddy or its QFormLayout row label; a row whose
+//   field is a layout names its first focusable widget without a name or text of its own,
+//   makes it the label's buddy, and lets another label in that row (a caption) describe it;
+// - chains the Tab order in the layout's reading order.
+// Names and descriptions set by hand stay, and buttons keep their own text.
+void prepare(QWidget *form);
+
+} // namespace FormAccessibility
