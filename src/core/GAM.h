@@ -105,7 +105,7 @@ QCoro::Task<int> stream(QString executable, QStringList arguments, LineHandler o
 QCoro::Task<int> streamGAM(QStringList arguments, LineHandler onLine, CancelToken cancel = {});
 
 // The GAMCFGDIR exported by the user's login-shell profile, if any.
-QCoro::Task<std::optional<QString>> detectShellConfigDir();
+QCoro::Task<std::optional<QString>> detectShellConfigDir(CancelToken cancel = {});
 // The text between the probe's markers, trimmed and ~-expanded; none when absent or blank.
 std::optional<QString> parseShellProbeOutput(const QString &output);
 
