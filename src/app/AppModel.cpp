@@ -1,6 +1,8 @@
 #include "app/AppModel.h"
 
 #include "app/GAMSetup.h"
+#include "assistant/APIKeyStore.h"
+#include "assistant/AssistantModel.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
@@ -15,12 +17,16 @@ AppModel::AppModel(ProfileStore *profiles, DesktopServices *desktop, QObject *pa
     : QObject(parent)
     , m_profiles(profiles)
     , m_console(new Console(desktop, this))
+    , m_assistant(new AssistantModel(&APIKeyStore::loadKey, this))
     , m_gmail(new GmailModel(m_console, this))
     , m_drive(new DriveModel(m_console, this))
     , m_classroom(new ClassroomModel(m_console, this))
     , m_custom(new CustomCommandModel(m_console, this))
     , m_security(new SecurityModel(m_console, this))
-    , m_setup(new GAMSetup(m_console, this)) {}
+    , m_setup(new GAMSetup(m_console, this))
+    , m_activeID(profiles->activeID()) {
+    connect(m_profiles, &ProfileStore::activeIDChanged, this, &AppModel::followActiveProfile);
+}
 
 AppModel::~AppModel() = default;
 
@@ -53,6 +59,17 @@ void AppModel::switchDomain(const DomainProfile &profile) {
         line += u", section "_s + *section;
     m_console->log(line, LogKind::info);
     startCheck();
+}
+
+void AppModel::followActiveProfile() {
+    const QUuid previous = std::exchange(m_activeID, m_profiles->activeID());
+    const QList<DomainProfile> &all = m_profiles->profiles();
+    // Removing the active profile in Settings makes another one active: that is a domain
+    // switch like any other, or the previous domain's state would carry over.
+    const bool removed =
+        std::none_of(all.begin(), all.end(), [&previous](const DomainProfile &p) { return p.id == previous; });
+    if (removed)
+        switchDomain(m_profiles->activeProfile());
 }
 
 bool AppModel::needsQuitConfirmation() const {

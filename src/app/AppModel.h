@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+class AssistantModel;
 class ClassroomModel;
 class Console;
 class CustomCommandModel;
@@ -25,6 +26,7 @@ public:
 
     ProfileStore *profiles() const { return m_profiles; }
     Console *console() const { return m_console; }
+    AssistantModel *assistant() const { return m_assistant; }
     GmailModel *gmail() const { return m_gmail; }
     DriveModel *drive() const { return m_drive; }
     ClassroomModel *classroom() const { return m_classroom; }
@@ -49,15 +51,18 @@ public:
     QStringList quitWarnings() const;
 
 private:
+    void followActiveProfile();
+
     ProfileStore *m_profiles;
-    // Created in this order; the assistant model joins between the console
-    // and the Gmail model once it is built.
+    // Created in this order, the order of the application's overview.
     Console *m_console;
+    AssistantModel *m_assistant;
     GmailModel *m_gmail;
     DriveModel *m_drive;
     ClassroomModel *m_classroom;
     CustomCommandModel *m_custom;
     SecurityModel *m_security;
     GAMSetup *m_setup;
+    QUuid m_activeID;
     bool m_practice = false;
 };

@@ -374,12 +374,12 @@ CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
 }
 
 QString CSVRow::field(qsizetype column) const {
-    if (column >= m_data->fieldCount(m_row))
+    if (!m_data || column < 0 || column >= m_data->fieldCount(m_row))
         return QString(); // the record was shorter than the header
     return m_data->field(m_row, column);
 }
 
-std::optional<QString> CSVRow::operator[](const QString &key) const {
+std::optional<qsizetype> CSVRow::column(const QString &key) const {
     if (!m_data)
         return std::nullopt;
     auto column = m_data->exact.constFind(key);
@@ -388,7 +388,14 @@ std::optional<QString> CSVRow::operator[](const QString &key) const {
         if (column == m_data->folded.cend())
             return std::nullopt;
     }
-    return field(*column);
+    return *column;
+}
+
+std::optional<QString> CSVRow::operator[](const QString &key) const {
+    const std::optional<qsizetype> at = column(key);
+    if (!at)
+        return std::nullopt;
+    return field(*at);
 }
 
 QHash<QString, QString> CSVRow::values() const {

@@ -29,12 +29,17 @@ public:
     // Column name -> field, the form of the record keyed by name.
     QHash<QString, QString> values() const;
 
+    // The column operator[] reads for key. Rows of one table share their columns,
+    // so a pass over many rows looks a key up once and reads fields by position.
+    std::optional<qsizetype> column(const QString &key) const;
+    // The field at column; empty past the end of the record.
+    QString field(qsizetype column) const;
+
 private:
     friend struct CSVData;
     CSVRow(std::shared_ptr<const CSVData> data, qsizetype row)
         : m_data(std::move(data))
         , m_row(row) {}
-    QString field(qsizetype column) const;
 
     std::shared_ptr<const CSVData> m_data;
     qsizetype m_row = 0;

@@ -127,9 +127,7 @@ void Console::logFailure(const std::exception &error, const QString &label) {
         log(u"  TIMEOUT during "_s + label + u'.', LogKind::error);
         return;
     }
-    const auto *described = dynamic_cast<const Error *>(&error);
-    const QString description = described ? described->description() : QString::fromUtf8(error.what());
-    log(u"ERROR: "_s + description, LogKind::error);
+    log(u"ERROR: "_s + errorDescription(error), LogKind::error);
 }
 
 void Console::clear() {

@@ -33,3 +33,10 @@ public:
 private:
     bool m_killed;
 };
+
+// The user-facing text of any error: description() for ours, what() for the rest.
+inline QString errorDescription(const std::exception &error) {
+    if (const auto *described = dynamic_cast<const Error *>(&error))
+        return described->description();
+    return QString::fromUtf8(error.what());
+}

@@ -2,6 +2,7 @@
 
 #include "app/GAMSetup.h"
 #include "core/DesktopServices.h"
+#include "core/Error.h"
 #include "core/GAM.h"
 #include "core/SpaceTrim.h"
 #include "profiles/DomainCheck.h"
@@ -39,12 +40,6 @@ QStringList presentCredentials(const QString &folder) {
             present.append(file);
     }
     return present;
-}
-
-QString describe(const std::exception &error) {
-    if (const auto *known = dynamic_cast<const Error *>(&error))
-        return known->description();
-    return QString::fromUtf8(error.what());
 }
 
 } // namespace
@@ -361,7 +356,7 @@ QCoro::Task<> NewDomainSetup::testAndAdd() {
     } catch (const Cancelled &) {
         co_return; // the wizard is being destroyed
     } catch (const std::exception &error) {
-        failure = u"Test failed: "_s + describe(error);
+        failure = u"Test failed: "_s + errorDescription(error);
     }
     // Closed or cancelled meanwhile: nothing may be added any more.
     if (!self || self->m_finished)

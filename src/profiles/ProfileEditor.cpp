@@ -2,6 +2,7 @@
 
 #include "core/Console.h"
 #include "core/DesktopServices.h"
+#include "core/Error.h"
 #include "core/GAM.h"
 #include "profiles/DomainCheck.h"
 #include "profiles/GAMConfigFile.h"
@@ -11,16 +12,6 @@
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString describe(const std::exception &error) {
-    if (const auto *known = dynamic_cast<const Error *>(&error))
-        return known->description();
-    return QString::fromUtf8(error.what());
-}
-
-} // namespace
 
 ProfileEditor::ProfileEditor(ProfileStore *store, Console *console, const DomainProfile &profile, QObject *parent)
     : QObject(parent)
@@ -152,7 +143,7 @@ QCoro::Task<> ProfileEditor::testConnection() {
     } catch (const Cancelled &) {
         co_return; // the editor is being destroyed
     } catch (const std::exception &error) {
-        result = {false, describe(error)};
+        result = {false, errorDescription(error)};
     }
     // The Settings window may have closed, or another profile been selected, meanwhile.
     if (!self)
@@ -181,7 +172,7 @@ QCoro::Task<> ProfileEditor::detectFromShell() {
     } catch (const Cancelled &) {
         co_return; // the editor is being destroyed
     } catch (const std::exception &error) {
-        message = u"Couldn't read your shell profile: "_s + describe(error);
+        message = u"Couldn't read your shell profile: "_s + errorDescription(error);
     }
     if (!self)
         co_return;

@@ -15,7 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double fileTimeoutSeconds = 30;
 constexpr double listingTimeoutSeconds = 60;
 constexpr int listingLimit = 1000;
 const QString listingFields = u"id,name"_s;
@@ -112,19 +111,9 @@ QCoro::Task<> runDelete(QPointer<Console> console, DriveRequest request, CancelT
             break;
         const QStringList arguments{u"user"_s, target.owner, request.actionWord, u"drivefile"_s, target.id};
         console->log(u">> "_s + displayCommand(arguments), LogKind::command);
-        CommandResult result;
+        std::optional<CommandResult> result;
         try {
-            result = co_await GAM::runGAM(arguments, fileTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
-        } catch (const GAMError &error) {
-            if (!console)
-                co_return;
-            if (error.kind() != GAMError::Kind::timedOut) {
-                console->logFailure(error, u"delete"_s);
-                break;
-            }
-            console->log(u"  TIMEOUT: "_s + target.label, LogKind::error);
-            ++failed;
-            continue;
+            result = co_await runFileCommand(arguments, cancel);
         } catch (const std::exception &error) {
             if (!console)
                 co_return;
@@ -133,13 +122,18 @@ QCoro::Task<> runDelete(QPointer<Console> console, DriveRequest request, CancelT
         }
         if (!console)
             co_return;
-        if (result.exitCode == 0) {
+        if (!result) {
+            console->log(u"  TIMEOUT: "_s + target.label, LogKind::error);
+            ++failed;
+            continue;
+        }
+        if (result->exitCode == 0) {
             console->log(u"  Done: "_s + target.label, LogKind::success);
             ++completed;
         } else {
-            console->log(u"  FAILED: "_s + target.label + u" (exit "_s + QString::number(result.exitCode) + u')',
+            console->log(u"  FAILED: "_s + target.label + u" (exit "_s + QString::number(result->exitCode) + u')',
                          LogKind::error);
-            console->logOutput(result.stdErr, LogKind::error, 15);
+            console->logOutput(result->stdErr, LogKind::error, 15);
             ++failed;
         }
     }

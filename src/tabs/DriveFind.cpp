@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double fileTimeoutSeconds = 30;
 constexpr double listingTimeoutSeconds = 60;
 constexpr int userLimit = 100;
 constexpr int scanLimit = 500;
@@ -59,18 +58,9 @@ QCoro::Task<> findByID(QPointer<Console> console, DriveRequest request, CancelTo
             break;
         const QStringList arguments{u"user"_s, request.email, u"info"_s, u"drivefile"_s, id};
         console->log(u">> "_s + displayCommand(arguments), LogKind::command);
-        CommandResult result;
+        std::optional<CommandResult> result;
         try {
-            result = co_await GAM::runGAM(arguments, fileTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
-        } catch (const GAMError &error) {
-            if (!console)
-                co_return;
-            if (error.kind() != GAMError::Kind::timedOut) {
-                console->logFailure(error, u"Find Files"_s);
-                co_return;
-            }
-            console->log(u"  TIMEOUT for file ID: "_s + id, LogKind::error);
-            continue;
+            result = co_await runFileCommand(arguments, cancel);
         } catch (const std::exception &error) {
             if (console)
                 console->logFailure(error, u"Find Files"_s);
@@ -78,7 +68,11 @@ QCoro::Task<> findByID(QPointer<Console> console, DriveRequest request, CancelTo
         }
         if (!console)
             co_return;
-        const QString output = result.stdOut + result.stdErr;
+        if (!result) {
+            console->log(u"  TIMEOUT for file ID: "_s + id, LogKind::error);
+            continue;
+        }
+        const QString output = result->stdOut + result->stdErr;
         for (const QStringView line : QStringView(output).tokenize(u'\n')) {
             if (!line.trimmed().isEmpty())
                 console->log(u"  "_s + line, LogKind::preview);
@@ -146,12 +140,11 @@ QCoro::Task<> showScan(QPointer<Console> console, ScanResult scan, std::optional
         logScanFailures(*console, scan.failures);
 }
 
-QCoro::Task<> findInOU(QPointer<Console> console, DriveRequest request, CancelToken cancel) {
-    const QString label = u"Find Files (OU scans may take longer for very large OUs)"_s;
-    console->log(u"[FIND] OU: "_s + request.ouPath + u"  •  scanning all users (large OUs can take several minutes)"_s,
-                 LogKind::preview);
-    const QStringList core = QStringList{u"ou_and_children"_s, request.ouPath} +
-                             request.fileListArguments(request.query, foundFields, scanLimit);
+// OU and domain finds: one batched scan, then the rows it found.
+QCoro::Task<> findByScan(QPointer<Console> console, QString announcement, QStringList core,
+                         std::optional<DomainNamePattern> wildcard, QString query, QString suffix, QString label,
+                         CancelToken cancel) {
+    console->log(announcement, LogKind::preview);
     ScanResult scan;
     try {
         scan = co_await runBatchedScan(console, core, cancel);
@@ -160,30 +153,26 @@ QCoro::Task<> findInOU(QPointer<Console> console, DriveRequest request, CancelTo
             console->logFailure(error, label);
         co_return;
     }
-    const std::optional<DomainNamePattern> noFilter;
-    const QString suffix = u"across OU "_s + request.ouPath;
     if (console)
-        co_await showScan(console, std::move(scan), noFilter, request.query, suffix, label, cancel);
+        co_await showScan(console, std::move(scan), wildcard, query, suffix, label, cancel);
+}
+
+QCoro::Task<> findInOU(QPointer<Console> console, DriveRequest request, CancelToken cancel) {
+    return findByScan(
+        console, u"[FIND] OU: "_s + request.ouPath + u"  •  scanning all users (large OUs can take several minutes)"_s,
+        QStringList{u"ou_and_children"_s, request.ouPath} +
+            request.fileListArguments(request.query, foundFields, scanLimit),
+        std::nullopt, request.query, u"across OU "_s + request.ouPath,
+        u"Find Files (OU scans may take longer for very large OUs)"_s, cancel);
 }
 
 QCoro::Task<> findInDomain(QPointer<Console> console, DriveRequest request, CancelToken cancel) {
-    const QString label = u"domain-wide Find Files"_s;
     const DomainNamePattern pattern(request.name);
-    console->log(u"[FIND] Entire Domain  •  scanning all users (this can take several minutes)"_s, LogKind::preview);
-    const QStringList core =
-        QStringList{u"all"_s, u"users"_s} + request.fileListArguments(request.query, foundFields, scanLimit);
-    ScanResult scan;
-    try {
-        scan = co_await runBatchedScan(console, core, cancel);
-    } catch (const std::exception &error) {
-        if (console)
-            console->logFailure(error, label);
-        co_return;
-    }
-    const std::optional<DomainNamePattern> wildcard = pattern.isWildcard() ? std::optional(pattern) : std::nullopt;
-    const QString suffix = u"across the domain"_s;
-    if (console)
-        co_await showScan(console, std::move(scan), wildcard, request.query, suffix, label, cancel);
+    return findByScan(console, u"[FIND] Entire Domain  •  scanning all users (this can take several minutes)"_s,
+                      QStringList{u"all"_s, u"users"_s} +
+                          request.fileListArguments(request.query, foundFields, scanLimit),
+                      pattern.isWildcard() ? std::optional(pattern) : std::nullopt, request.query,
+                      u"across the domain"_s, u"domain-wide Find Files"_s, cancel);
 }
 
 } // namespace

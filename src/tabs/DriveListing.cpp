@@ -21,36 +21,30 @@ FoundFiles describeFoundFiles(const CSVTable &listing, const DomainNamePattern *
     FoundFiles found;
     if (listing.rows.isEmpty())
         return found;
-    // Each key spelled as the header spells it, so every row finds it by exact name.
-    const auto column = [&listing](const QString &key) {
-        if (listing.header.contains(key))
-            return key;
-        for (const QString &name : listing.header)
-            if (name.compare(key, Qt::CaseInsensitive) == 0)
-                return name;
-        return key;
-    };
-    const QString nameKey = column(u"name"_s), idKey = column(u"id"_s), ownerKey = column(u"owner"_s),
-                  mimeKey = column(u"mimeType"_s), sizeKey = column(u"size"_s), modifiedKey = column(u"modifiedTime"_s);
-    found.hasOwner = listing.rows.first()[ownerKey].has_value();
+    // Looked up once: every row of the listing has the same columns.
+    const CSVRow &head = listing.rows.first();
+    const auto column = [&head](const QString &key) { return head.column(key).value_or(-1); };
+    const qsizetype nameAt = column(u"name"_s), idAt = column(u"id"_s), ownerAt = column(u"owner"_s),
+                    mimeAt = column(u"mimeType"_s), sizeAt = column(u"size"_s), modifiedAt = column(u"modifiedTime"_s);
+    found.hasOwner = ownerAt >= 0;
     const qsizetype available = listing.rows.size() - first;
     const std::span<const CSVRow> rows(listing.rows.constData() + first,
                                        size_t(count < 0 ? available : std::min(count, available)));
     found.cells.reserve(rows.size());
     found.logLines.reserve(rows.size() * 72);
     for (const CSVRow &row : rows) {
-        const QString name = row.value(nameKey);
+        const QString name = row.field(nameAt);
         if (keep && !keep->matches(name))
             continue;
         QStringList cells;
         cells.reserve(6);
         cells.append(name);
         if (found.hasOwner)
-            cells.append(row.value(ownerKey));
-        cells.append(row.value(mimeKey));
-        cells.append(row.value(sizeKey));
-        cells.append(row.value(modifiedKey));
-        cells.append(row.value(idKey));
+            cells.append(row.field(ownerAt));
+        cells.append(row.field(mimeAt));
+        cells.append(row.field(sizeAt));
+        cells.append(row.field(modifiedAt));
+        cells.append(row.field(idAt));
 
         if (!found.logLines.isEmpty())
             found.logLines += u'\n';

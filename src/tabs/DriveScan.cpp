@@ -17,6 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr double scanTimeoutSeconds = 1800;
+constexpr double fileTimeoutSeconds = 30;
 
 // Deletes the scan file when the scan ends, however it ends.
 class ScanFile {
@@ -108,4 +109,14 @@ void logScanFailures(Console &console, const ScanFailures &failures) {
     console.log(u"  "_s + QString::number(failures.users.size()) +
                     u" user(s) could not be scanned — see the lines above."_s,
                 LogKind::warning);
+}
+
+QCoro::Task<std::optional<CommandResult>> runFileCommand(QStringList arguments, CancelToken cancel) {
+    try {
+        co_return co_await GAM::runGAM(arguments, fileTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
+    } catch (const GAMError &error) {
+        if (error.kind() != GAMError::Kind::timedOut)
+            throw;
+    }
+    co_return std::nullopt;
 }

@@ -2,11 +2,13 @@
 
 #include "core/CSV.h"
 #include "core/CancelToken.h"
+#include "core/GAM.h"
 #include "tabs/ScanFailures.h"
 
 #include <QCoroTask>
 #include <QPointer>
 #include <QStringList>
+#include <optional>
 
 class Console;
 
@@ -26,6 +28,11 @@ QCoro::Task<ScanResult> runBatchedScan(QPointer<Console> console, QStringList co
 // The temporary file's name: "tarnwick-" and a new upper-case UUID, ".csv", in
 // the system temporary folder. Throws Error when that folder does not exist.
 QString newScanFilePath();
+
+// One command about one file (info, trash or purge), with its 30 s time-out.
+// A time-out gives no result, for the caller to report and go on; anything else
+// that stops the run is thrown.
+QCoro::Task<std::optional<CommandResult>> runFileCommand(QStringList arguments, CancelToken cancel);
 
 // After the results: the failure lines again and "  N user(s) could not be
 // scanned — see the lines above.", so a short result never reads as complete.

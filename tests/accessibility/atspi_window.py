@@ -24,9 +24,10 @@ from gi.repository import Atspi, GLib
 WAIT_SECONDS = 45
 # Menu items that leave the window (a browser, another process) or quit; the rest open dialogs.
 MENU_ITEMS_NOT_OPENED = {"Quit", "GAM Wiki", "Practice Domain…"}
-# Fields named after a label; buttons, tabs and menu items are read by their own text.
+# Fields named after a label; buttons, tabs and menu items are read by their own text, and Qt names
+# a combo box by its current choice (its label is read through the relation).
 LABELLED_ROLES = {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT, pyatspi.ROLE_SPIN_BUTTON,
-                  pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_DATE_EDITOR}
+                  pyatspi.ROLE_DATE_EDITOR}
 # Their children are cells or items, named by their data.
 CONTAINERS_OF_DATA = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_LIST}
 
@@ -212,8 +213,10 @@ def startup_notice_and_window(session):
 
 
 def tab_pages(window):
-    """Selects each tab in turn and yields its name and page."""
+    """Selects each tab of the window's first tab list in turn and yields its name and page."""
     tab_list = find(window, pyatspi.ROLE_PAGE_TAB_LIST)
+    if tab_list is None:
+        return
     tab_widget = tab_list.parent
     stack = next(c for c in children(tab_widget) if c.getRole() == pyatspi.ROLE_LAYERED_PANE)
     for tab in children(tab_list):
@@ -227,6 +230,22 @@ def tab_pages(window):
         yield tab.name, page
 
 
+def choices_of(page):
+    """Yields the page once for each row of a list or tree that chooses what it shows (the Security
+    checks), or once when it has none. Tables of results are not choosers."""
+    chooser = next((n for n in descendants(page) if n.getRole() in (pyatspi.ROLE_TREE, pyatspi.ROLE_TREE_TABLE,
+                                                                    pyatspi.ROLE_LIST)
+                    and has_state(n, pyatspi.STATE_SHOWING) and has_state(n, pyatspi.STATE_FOCUSABLE)), None)
+    if chooser is None:
+        yield ""
+        return
+    table = chooser.queryTable()
+    for row in range(table.nRows):
+        # A row that cannot be chosen is skipped.
+        if table.addRowSelection(row):
+            yield " > " + table.getAccessibleAt(row, 0).name
+
+
 def select_tab(window, name):
     for tab_name, page in tab_pages(window):
         if tab_name == name:
@@ -238,7 +257,8 @@ def check_every_tab(session, window):
     names = []
     for name, page in tab_pages(window):
         names.append(name)
-        session.check(page, "tab " + name)
+        for choice in choices_of(page):
+            session.check(page, "tab " + name + choice)
     if not names:
         session.problems.append("the window shows no tabs")
 
@@ -257,6 +277,8 @@ def check_menu_dialogs(session, window):
             do_action(item, "Press", "press", "click", "Click")
             dialog = new_top_level(app, before, "the dialog of " + item.name)
             session.check(dialog, "dialog " + dialog.name)
+            for name, page in tab_pages(dialog):
+                session.check(page, "dialog {} tab {}".format(dialog.name, name))
             close_dialog(app, dialog)
 
 

@@ -2,13 +2,16 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void prepare_captionInTheRowDescribesTheField();
     void prepare_keepsOwnNamesAndButtonTexts();
     void prepare_ordersTabsAsTheLayoutReads();
+    void keepPrepared_coversWidgetsBuiltLater();
+    void keepDialogsPrepared_coversDialogsOpenedLater();
 };
 
 void TestFormAccessibility::labelText_dropsMnemonicsAndTrailingColon_data() {
@@ -143,6 +148,11 @@ void TestFormAccessibility::prepare_keepsOwnNamesAndButtonTexts() {
     QLineEdit *named = field(u"named"_s);
     named->setAccessibleName(u"GAM Command"_s);
     rows->addRow(u"Command:"_s, named);
+    // A combo box is read by its choice; its label reaches assistive technology as the buddy.
+    auto *section = new QComboBox;
+    section->addItem(u"Default"_s);
+    section->setAccessibleName(u"Section"_s);
+    rows->addRow(u"Section:"_s, section);
 
     FormAccessibility::prepare(&form);
 
@@ -152,6 +162,7 @@ void TestFormAccessibility::prepare_keepsOwnNamesAndButtonTexts() {
     QCOMPARE(accessibleName(named), u"GAM Command"_s);
     auto *dateLabel = qobject_cast<QLabel *>(rows->itemAt(0, QFormLayout::LabelRole)->widget());
     QVERIFY(!dateLabel->buddy());
+    QCOMPARE(qobject_cast<QLabel *>(rows->itemAt(3, QFormLayout::LabelRole)->widget())->buddy(), section);
 }
 
 void TestFormAccessibility::prepare_ordersTabsAsTheLayoutReads() {
@@ -190,6 +201,73 @@ void TestFormAccessibility::prepare_ordersTabsAsTheLayoutReads() {
 
     QCOMPARE(tabOrder(&form, email), QStringList({u"email"_s, u"first"_s, u"second"_s, u"west"_s, u"east"_s, u"notes"_s,
                                                   u"Clear"_s, u"Run"_s}));
+}
+
+void TestFormAccessibility::keepPrepared_coversWidgetsBuiltLater() {
+    // A pane rebuilt for each selection, as the Security tab's detail pane is.
+    QWidget page;
+    auto *column = new QVBoxLayout(&page);
+    QLineEdit *target = field(u"target"_s);
+    auto *targetRow = new QFormLayout;
+    targetRow->addRow(u"Target User:"_s, target);
+    column->addLayout(targetRow);
+    auto *pane = new QScrollArea;
+    pane->setObjectName(u"pane"_s);
+    pane->setWidgetResizable(true);
+    column->addWidget(pane);
+    auto *done = new QPushButton(u"Done"_s);
+    column->addWidget(done);
+    FormAccessibility::keepPrepared(&page);
+    page.show();
+
+    const auto buildPane = [pane](const QString &label) {
+        auto *detail = new QWidget;
+        auto *rows = new QFormLayout(detail);
+        QLineEdit *users = field(u"users"_s);
+        rows->addRow(label, users);
+        auto *run = new QPushButton(u"Run"_s);
+        rows->addRow(run);
+        pane->setWidget(detail);
+        return std::pair(users, run);
+    };
+    auto [users, run] = buildPane(u"Users:"_s);
+    QTRY_COMPARE(accessibleName(users), u"Users"_s);
+    QCOMPARE(tabOrder(&page, target), QStringList({u"target"_s, u"pane"_s, u"users"_s, u"Run"_s, u"Done"_s}));
+
+    // Built again later, and deeper: a row added to the new pane after it was shown.
+    auto [indicators, search] = buildPane(u"Indicators:"_s);
+    QTRY_COMPARE(accessibleName(indicators), u"Indicators"_s);
+    auto *rows = qobject_cast<QFormLayout *>(indicators->parentWidget()->layout());
+    QLineEdit *since = field(u"since"_s);
+    rows->addRow(u"Since:"_s, since);
+    QTRY_COMPARE(accessibleName(since), u"Since"_s);
+    QCOMPARE(tabOrder(&page, target),
+             QStringList({u"target"_s, u"pane"_s, u"users"_s, u"Run"_s, u"since"_s, u"Done"_s}));
+}
+
+void TestFormAccessibility::keepDialogsPrepared_coversDialogsOpenedLater() {
+    QWidget window;
+    auto *child = new QWidget(&window);
+    FormAccessibility::keepDialogsPrepared(&window);
+
+    // Opened from the window and from a widget inside it.
+    for (QWidget *parent : {&window, child}) {
+        auto *dialog = new QDialog(parent);
+        auto *rows = new QFormLayout(dialog);
+        QLineEdit *name = field(u"name"_s);
+        QLineEdit *folder = field(u"folder"_s);
+        rows->addRow(u"Folder:"_s, folder);
+        rows->addRow(u"Name:"_s, name);
+        QTRY_COMPARE(accessibleName(folder), u"Folder"_s);
+        QCOMPARE(accessibleName(name), u"Name"_s);
+        QCOMPARE(tabOrder(dialog, folder), QStringList({u"folder"_s, u"name"_s}));
+    }
+    // The window's own form is someone else's to prepare.
+    auto *rows = new QFormLayout(child);
+    QLineEdit *own = field(u"own"_s);
+    rows->addRow(u"Own:"_s, own);
+    QCoreApplication::processEvents();
+    QVERIFY(own->accessibleName().isEmpty());
 }
 
 QTEST_MAIN(TestFormAccessibility)

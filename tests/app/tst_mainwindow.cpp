@@ -36,6 +36,7 @@ private Q_SLOTS:
     void domainSwitch_ignoredWhileBusy_thenSwitches();
     void domainSwitch_closesResultsAndNamesSection();
     void domainSwitcher_showsAmpersandsAsWritten();
+    void removingTheActiveProfile_switchesToTheNewActiveOne();
     void settingsShortcut_andManageDomains_openOneSettingsWindow();
     void banner_showsProblemUntilHidden();
     void startupNotice_continueCloses();
@@ -219,6 +220,33 @@ void TestMainWindow::domainSwitcher_showsAmpersandsAsWritten() {
     auto *switcher = m_window->findChild<QToolButton *>(u"domainSwitcher"_s);
     QTRY_COMPARE(switcher->text(), u"Smith && Jones USD"_s);
     QCOMPARE(switcher->accessibleName(), u"Domain: Smith & Jones USD"_s);
+}
+
+void TestMainWindow::removingTheActiveProfile_switchesToTheNewActiveOne() {
+    DomainProfile second = m_store->add(u"District B"_s);
+    second.configDir = m_dir->path();
+    m_store->update(second);
+    m_model->chooseDomain(second.id);
+    const qsizetype before = m_model->console()->entryCount();
+    ResultsTable table;
+    table.title = u"Courses"_s;
+    m_model->console()->setResults(table);
+
+    // What Settings ▸ Domains does when the active profile is removed.
+    m_store->remove(second.id);
+    const DomainProfile first = m_store->activeProfile();
+    QVERIFY(logLines(*m_model->console())
+                .mid(before)
+                .contains(u"[DOMAIN] Switched to "_s + first.displayName() + u" — config folder "_s +
+                          first.effectiveConfigDir()));
+    QVERIFY(!m_model->console()->results());
+    QTRY_COMPARE(m_window->windowTitle(), u"Tarnwick — "_s + first.displayName());
+
+    // Activating an existing profile stays the caller's switch: logged once, not twice.
+    const qsizetype afterRemoval = m_model->console()->entryCount();
+    DomainProfile third = m_store->add(u"District C"_s);
+    m_model->chooseDomain(third.id);
+    QCOMPARE(logLines(*m_model->console()).mid(afterRemoval).filter(u"[DOMAIN]"_s).size(), 1);
 }
 
 void TestMainWindow::domainSwitch_closesResultsAndNamesSection() {

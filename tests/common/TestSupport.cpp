@@ -5,7 +5,9 @@
 #include "profiles/ProfileStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <csignal>
@@ -18,6 +20,18 @@ IsolatedSettings::IsolatedSettings() {
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings().clear();
+}
+
+QByteArray readBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(contents) != contents.size())
+        qFatal("cannot write a test file");
 }
 
 QString writeScript(const QString &dir, const QString &name, const QString &body) {

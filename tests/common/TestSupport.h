@@ -52,6 +52,11 @@ SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder
 // The permission bits of a file or folder (e.g. 0600); -1 when it does not exist.
 int fileMode(const QString &path);
 
+// A file's bytes, or nothing when it cannot be read.
+QByteArray readBytes(const QString &path);
+// Writes bytes to path, creating its folder; stops the test run when it cannot.
+void writeBytes(const QString &path, const QByteArray &contents);
+
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 

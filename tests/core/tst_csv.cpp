@@ -200,6 +200,16 @@ void TestCSV::looksUpColumns() {
     QCOMPARE(greek.rows.at(0)[u"όνομα"_s], u"x"_s);
 
     QCOMPARE(CSVRow()[u"id"_s], std::nullopt);
+
+    // By position: the column a name finds is the one operator[] reads.
+    QCOMPARE(row.column(u"owner"_s), 3);
+    QCOMPARE(row.column(u"id"_s), 1);
+    QCOMPARE(row.column(u"missing"_s), std::nullopt);
+    QCOMPARE(row.field(4), u"second"_s);
+    const CSVTable ragged = parseCSV(u"a,b\n1\n"_s);
+    QCOMPARE(ragged.rows.at(0).field(1), QString()); // the record was short
+    QCOMPARE(ragged.rows.at(0).field(-1), QString());
+    QCOMPARE(CSVRow().field(0), QString());
 }
 
 void TestCSV::constructsRowFromHeader() {

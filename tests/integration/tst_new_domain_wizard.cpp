@@ -26,15 +26,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 // A new practice district set up from the real window: the wizard's script runs
 // for real in bash against the practice gam's setup commands (the first
 // delegation check fails, as it does for real), the domain is tested and added,
@@ -182,7 +173,7 @@ private Q_SLOTS:
     void sectionLayout_endToEnd_leavesOtherSectionsAlone() {
         const QString shared = m_dir->filePath(u"shared"_s);
         QVERIFY(seedPracticeDomain(shared, u"example.org"_s, 20));
-        const QByteArray before = readFile(shared + u"/gam.cfg"_s);
+        const QByteArray before = readBytes(shared + u"/gam.cfg"_s);
 
         QPointer<DomainSetupSheet> sheet = openWizard();
         QVERIFY(sheet);
@@ -197,11 +188,11 @@ private Q_SLOTS:
         QTest::mouseClick(start, Qt::LeftButton);
 
         // Appended after a byte-for-byte copy of what was there, which the backup holds.
-        const QByteArray appended = readFile(shared + u"/gam.cfg"_s);
+        const QByteArray appended = readBytes(shared + u"/gam.cfg"_s);
         QVERIFY(appended.startsWith(before));
         QVERIFY(appended.mid(before.size()).startsWith("\n[district-d]\nconfig_dir = "));
         const QString backup = sheet->setup()->note()->section(u"Backup: "_s, 1);
-        QCOMPARE(readFile(backup), before);
+        QCOMPARE(readBytes(backup), before);
         QVERIFY(button(sheet, u"removeSectionButton"_s)->isVisible());
 
         QTRY_VERIFY_WITH_TIMEOUT(m_terminal->finished(), 60000);
@@ -230,7 +221,7 @@ private Q_SLOTS:
     void failedSetup_removeSection_restoresGamCfg() {
         const QString shared = m_dir->filePath(u"shared"_s);
         QVERIFY(seedPracticeDomain(shared, u"example.org"_s, 20));
-        const QByteArray before = readFile(shared + u"/gam.cfg"_s);
+        const QByteArray before = readBytes(shared + u"/gam.cfg"_s);
         m_terminal = std::make_unique<ScriptedTerminal>("q\n");
 
         QPointer<DomainSetupSheet> sheet = openWizard();
@@ -256,7 +247,7 @@ private Q_SLOTS:
         QCOMPARE(question->text(), u"Keep the district-e section in gam.cfg?"_s);
         QTest::mouseClick(question->findChild<QPushButton *>(u"removeSectionAnswer"_s), Qt::LeftButton);
         QTRY_VERIFY(!sheet);
-        QCOMPARE(readFile(shared + u"/gam.cfg"_s), before);
+        QCOMPARE(readBytes(shared + u"/gam.cfg"_s), before);
         QVERIFY(!profileNamed(u"District E"_s));
     }
 };

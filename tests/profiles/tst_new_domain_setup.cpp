@@ -20,19 +20,6 @@ namespace {
 const QString sharedConfig =
     u"[DEFAULT]\r\nconfig_dir = main\r\n\r\n[district-a]\nconfig_dir = a\ndomain = a.example.org\n"_s;
 
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &contents) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write test file");
-    file.write(contents);
-}
-
 using Setup = std::function<void(NewDomainSetup &, const QTemporaryDir &, ProfileStore &)>;
 
 } // namespace
@@ -56,7 +43,7 @@ private:
 
     // A valid section-layout form over a gam.cfg shared with another district.
     void fillSectionForm() {
-        writeFile(path(u"shared/gam.cfg"_s), sharedConfig.toUtf8());
+        writeBytes(path(u"shared/gam.cfg"_s), sharedConfig.toUtf8());
         m_setup->setLayout(NewDomainSetup::Layout::section);
         m_setup->setName(u"District B"_s);
         m_setup->setAdmin(u"  Admin@District-B.example.org "_s);
@@ -136,13 +123,13 @@ private Q_SLOTS:
         QTest::newRow("folder is a file")
             << Setup([named](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
                    named(s, dir);
-                   writeFile(dir.filePath(u"b"_s), "not a folder");
+                   writeBytes(dir.filePath(u"b"_s), "not a folder");
                })
             << u"%1/b is a file, not a folder."_s;
         QTest::newRow("folder holds oauth2.txt")
             << Setup([named](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
                    named(s, dir);
-                   writeFile(dir.filePath(u"b/oauth2.txt"_s), "{}");
+                   writeBytes(dir.filePath(u"b/oauth2.txt"_s), "{}");
                })
             << u"%1/b already has GAM credentials (oauth2.txt). Choose another name or folder, or add the domain "
                u"with Add Existing Domain."_s;
@@ -150,7 +137,7 @@ private Q_SLOTS:
             << Setup([named](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
                    named(s, dir);
                    for (const QString &file : {u"oauth2.txt"_s, u"client_secrets.json"_s, u"oauth2service.json"_s})
-                       writeFile(dir.filePath(u"b/"_s + file), "{}");
+                       writeBytes(dir.filePath(u"b/"_s + file), "{}");
                })
             << u"%1/b already has GAM credentials (oauth2service.json, client_secrets.json, oauth2.txt). Choose "
                u"another name or folder, or add the domain with Add Existing Domain."_s;
@@ -178,14 +165,14 @@ private Q_SLOTS:
         QTest::newRow("section default") << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir,
                                                             ProfileStore &) {
             section(s);
-            writeFile(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
+            writeBytes(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
             s.setCfgFolder(dir.path());
             s.setSectionName(u"default"_s);
         }) << u"DEFAULT is reserved by GAM."_s;
         QTest::newRow("section taken in another case")
             << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
                    section(s);
-                   writeFile(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
+                   writeBytes(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
                    s.setCfgFolder(dir.path());
                    s.setSectionName(u"District-A"_s);
                })
@@ -193,8 +180,8 @@ private Q_SLOTS:
         QTest::newRow("credentials under the DEFAULT config_dir")
             << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
                    section(s);
-                   writeFile(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
-                   writeFile(dir.filePath(u"main/district-b/client_secrets.json"_s), "{}");
+                   writeBytes(dir.filePath(u"gam.cfg"_s), sharedConfig.toUtf8());
+                   writeBytes(dir.filePath(u"main/district-b/client_secrets.json"_s), "{}");
                    s.setCfgFolder(dir.path());
                })
             << u"%1/main/district-b already has GAM credentials (client_secrets.json). Choose another name or "
@@ -264,13 +251,13 @@ private Q_SLOTS:
 
     void sectionLayout_start_backsUpAndAppendsOnlyTheNewSection() {
         fillSectionForm();
-        const QByteArray before = readFile(path(u"shared/gam.cfg"_s));
+        const QByteArray before = readBytes(path(u"shared/gam.cfg"_s));
         m_setup->start();
 
         QCOMPARE(m_setup->errorMessage(), std::nullopt);
         QCOMPARE(m_setup->stage(), NewDomainSetup::Stage::waiting);
         QCOMPARE(m_setup->addedSection(), u"district-b"_s);
-        const QByteArray after = readFile(path(u"shared/gam.cfg"_s));
+        const QByteArray after = readBytes(path(u"shared/gam.cfg"_s));
         QVERIFY(after.startsWith(before));
         const QString credentials = path(u"shared/main/district-b"_s);
         QCOMPARE(after.mid(before.size()), ("\n[district-b]\nconfig_dir = " + credentials.toUtf8() +
@@ -280,12 +267,12 @@ private Q_SLOTS:
         const QString note = m_setup->note().value_or(QString());
         QVERIFY2(note.startsWith(u"Added [district-b] to gam.cfg. Backup: "_s), qPrintable(note));
         const QString backup = note.section(u"Backup: "_s, 1);
-        QCOMPARE(readFile(backup), before);
+        QCOMPARE(readBytes(backup), before);
 
         // The script was opened, with the section's settings.
         QCOMPARE(m_desktop->openedScripts.size(), 1);
         QVERIFY(m_desktop->openedScripts.first().endsWith(u"/Set-Up-district-b.command"_s));
-        const QString script = QString::fromUtf8(readFile(m_desktop->openedScripts.first()));
+        const QString script = QString::fromUtf8(readBytes(m_desktop->openedScripts.first()));
         QVERIFY(
             script.contains(u"\nexport GAMCFGDIR="_s + path(u"shared"_s) + u"\nexport GAMCFGSECTION=district-b\n"_s));
         QVERIFY(script.contains(u" user admin@district-b.example.org check serviceaccount\n"_s));
@@ -302,7 +289,7 @@ private Q_SLOTS:
         // Removing it restores gam.cfg exactly and closes the wizard.
         QSignalSpy finished(m_setup.get(), &NewDomainSetup::finished);
         m_setup->removeSection();
-        QCOMPARE(readFile(path(u"shared/gam.cfg"_s)), before);
+        QCOMPARE(readBytes(path(u"shared/gam.cfg"_s)), before);
         QCOMPARE(m_setup->addedSection(), std::nullopt);
         QVERIFY(m_setup->note()->startsWith(u"Removed [district-b] from gam.cfg. Backup: "_s));
         QCOMPARE(finished.count(), 1);
@@ -316,7 +303,7 @@ private Q_SLOTS:
         QCOMPARE(m_setup->stage(), NewDomainSetup::Stage::waiting);
         QCOMPARE(QFileInfo(path(u"new/parents/district-b"_s)).permissions() & 0x0777, QFileDevice::Permissions(0x0700));
         QCOMPARE(m_setup->note(), std::nullopt);
-        const QString script = QString::fromUtf8(readFile(m_desktop->openedScripts.first()));
+        const QString script = QString::fromUtf8(readBytes(m_desktop->openedScripts.first()));
         QVERIFY(script.contains(u"\nexport GAMCFGDIR="_s + path(u"new/parents/district-b"_s) +
                                 u"\nunset GAMCFGSECTION\n"_s));
     }
@@ -347,13 +334,13 @@ private Q_SLOTS:
         if (::geteuid() == 0)
             QSKIP("root may write read-only files");
         fillSectionForm();
-        const QByteArray before = readFile(path(u"shared/gam.cfg"_s));
+        const QByteArray before = readBytes(path(u"shared/gam.cfg"_s));
         QFile::setPermissions(path(u"shared/gam.cfg"_s), QFileDevice::ReadOwner);
         m_setup->start();
         QVERIFY(m_setup->errorMessage()->startsWith(u"Couldn't prepare setup: "_s));
         QCOMPARE(m_setup->stage(), NewDomainSetup::Stage::form);
         QCOMPARE(m_setup->addedSection(), std::nullopt);
-        QCOMPARE(readFile(path(u"shared/gam.cfg"_s)), before);
+        QCOMPARE(readBytes(path(u"shared/gam.cfg"_s)), before);
     }
 
     void cancel_asksOnlyWhenASectionWasAdded() {
@@ -363,7 +350,7 @@ private Q_SLOTS:
 
         NewDomainSetup setup(m_store.get(), m_desktop.get());
         m_setup.reset();
-        writeFile(path(u"shared/gam.cfg"_s), sharedConfig.toUtf8());
+        writeBytes(path(u"shared/gam.cfg"_s), sharedConfig.toUtf8());
         setup.setLayout(NewDomainSetup::Layout::section);
         setup.setName(u"District B"_s);
         setup.setAdmin(u"admin@district-b.example.org"_s);

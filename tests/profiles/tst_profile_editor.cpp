@@ -16,14 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &contents) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write test file");
-    file.write(contents);
-}
-
 // Restores an environment variable when the test ends.
 class ScopedEnvironment {
 public:
@@ -143,7 +135,7 @@ private Q_SLOTS:
     }
 
     void sections_comeFromGamCfg_andAStoredOneNeverDisappears() {
-        writeFile(m_dir->filePath(u"gam.cfg"_s), "[DEFAULT]\n[ a ]\n[B]\n[a]\n");
+        writeBytes(m_dir->filePath(u"gam.cfg"_s), "[DEFAULT]\n[ a ]\n[B]\n[a]\n");
         DomainProfile profile = m_store->add(u"Shared"_s);
         profile.configDir = m_dir->path();
         profile.section = u"gone"_s;
@@ -161,16 +153,16 @@ private Q_SLOTS:
 
         // Another folder, other sections.
         QSignalSpy sectionsChanged(&editor, &ProfileEditor::sectionsChanged);
-        writeFile(m_dir->filePath(u"other/gam.cfg"_s), "[c]\n");
+        writeBytes(m_dir->filePath(u"other/gam.cfg"_s), "[c]\n");
         editor.setConfigDir(m_dir->filePath(u"other"_s));
         QCOMPARE(sectionsChanged.count(), 1);
         QCOMPARE(editor.sections(), QStringList{u"c"_s});
     }
 
     void folderStatus_namesTheFolderGamWillUse() {
-        writeFile(m_dir->filePath(u"ready/gam.cfg"_s), "");
+        writeBytes(m_dir->filePath(u"ready/gam.cfg"_s), "");
         QDir().mkpath(m_dir->filePath(u"empty"_s));
-        writeFile(m_dir->filePath(u"file"_s), "");
+        writeBytes(m_dir->filePath(u"file"_s), "");
         using Level = ProfileEditor::FolderStatus::Level;
         QCOMPARE(ProfileEditor::folderStatus(m_dir->filePath(u"ready"_s)),
                  (ProfileEditor::FolderStatus{m_dir->filePath(u"ready"_s) + u" — contains gam.cfg"_s, Level::ready}));

@@ -60,10 +60,7 @@ void DriveViewTest::init() {
     m_gam = std::make_unique<FakeGam>();
     m_gam->install();
     m_profiles = std::make_unique<ProfileStore>();
-    DomainProfile profile = m_profiles->add(u"Lakeside"_s);
-    profile.domain = u"lakeside.example.org"_s;
-    m_profiles->update(profile);
-    m_profiles->activate(profile.id);
+    activatePracticeProfile(*m_profiles, QString(), u"lakeside.example.org"_s);
     m_console = std::make_unique<Console>(nullptr);
     m_model = std::make_unique<DriveModel>(m_console.get());
     m_view = std::make_unique<DriveView>(m_model.get(), m_console.get());
@@ -125,6 +122,10 @@ void DriveViewTest::scopes_showTheirFieldsWithoutClipping() {
     QVERIFY(child<QLineEdit>(u"sharedDriveID"_s)->isVisible());
     QVERIFY(child<QLabel>(u"driveQuery"_s)->isVisible());
     QVERIFY(!child<LinesEditor>(u"fileIDsEditor"_s)->isVisible());
+    // The fields of the three sections start at one edge.
+    const auto left = [this](QWidget *field) { return field->mapTo(m_view.get(), QPoint(0, 0)).x(); };
+    QCOMPARE(left(child<QLineEdit>(u"sharedDriveID"_s)), left(child<QLineEdit>(u"driveUserEmail"_s)));
+    QCOMPARE(left(child<QLineEdit>(u"driveFileName"_s)), left(child<QLineEdit>(u"driveUserEmail"_s)));
     screenshot(m_view.get(), u"drive-user-name-shared"_s);
 }
 
@@ -192,6 +193,9 @@ void DriveViewTest::findFromTheForm_sendsWhatWasTyped() {
     QTest::mouseClick(child<QRadioButton>(u"methodName"_s), Qt::LeftButton);
     QTest::keyClicks(child<QLineEdit>(u"driveUserEmail"_s), u"pat@lakeside.example.org"_s);
     QTest::keyClicks(child<QLineEdit>(u"driveFileName"_s), u"plan"_s);
+    // Shortcuts reach only the active window.
+    m_view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
     QTest::keyClick(child<QLineEdit>(u"driveFileName"_s), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 1 && !m_console->isBusy(); }, 10000));
     QCOMPARE(m_gam->arguments(1).mid(0, 6), (QStringList{u"user"_s, u"pat@lakeside.example.org"_s, u"print"_s,

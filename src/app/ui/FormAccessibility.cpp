@@ -2,13 +2,18 @@
 
 #include <QAbstractButton>
 #include <QBoxLayout>
+#include <QChildEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace FormAccessibility {
 
@@ -56,6 +61,10 @@ void nameFormRows(const QFormLayout *form) {
         if (!label || !fieldItem)
             continue;
         if (QWidget *field = fieldItem->widget()) {
+            // The buddy is what assistive technology reads as the label: a combo box is named
+            // by its current choice and labelled by this relation only.
+            if (!label->buddy() && takesTabFocus(field) && !qobject_cast<QAbstractButton *>(field))
+                label->setBuddy(field);
             name(field, label->text());
             continue;
         }
@@ -79,9 +88,15 @@ void nameFormRows(const QFormLayout *form) {
 void collect(const QLayout *layout, QList<QWidget *> &chain);
 
 void collect(QWidget *widget, QList<QWidget *> &chain) {
-    if (takesTabFocus(widget))
+    // A tab widget hands its focus to its tab bar, which comes before the pages.
+    if (auto *tabs = qobject_cast<QTabWidget *>(widget))
+        chain.append(tabs->tabBar());
+    else if (takesTabFocus(widget))
         chain.append(widget);
-    if (auto *stack = qobject_cast<QStackedWidget *>(widget)) {
+    if (auto *tabs = qobject_cast<QTabWidget *>(widget)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            collect(tabs->widget(i), chain);
+    } else if (auto *stack = qobject_cast<QStackedWidget *>(widget)) {
         for (int i = 0; i < stack->count(); ++i)
             collect(stack->widget(i), chain);
     } else if (auto *splitter = qobject_cast<QSplitter *>(widget)) {
@@ -129,6 +144,54 @@ void collect(const QLayout *layout, QList<QWidget *> &chain) {
         collect(layout->itemAt(index), chain);
 }
 
+bool isDialogWindow(const QWidget *widget) {
+    const Qt::WindowType type = widget->windowType();
+    return type == Qt::Window || type == Qt::Dialog || type == Qt::Sheet;
+}
+
+// Watches a widget tree for widgets added to it and prepares it again, once per turn of the
+// event loop however many were added. Dialogs opened from the tree are prepared as forms of
+// their own; with formToo false only they are.
+class Preparer : public QObject {
+public:
+    Preparer(QWidget *root, bool formToo)
+        : QObject(root)
+        , m_root(root)
+        , m_formToo(formToo) {
+        setObjectName(u"formAccessibilityPreparer"_s);
+        run();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent *>(event)->child()->isWidgetType() &&
+            !m_pending) {
+            m_pending = true;
+            QMetaObject::invokeMethod(this, &Preparer::run, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void run() {
+        m_pending = false;
+        if (m_formToo)
+            prepare(m_root);
+        m_root->installEventFilter(this);
+        for (QWidget *widget : m_root->findChildren<QWidget *>()) {
+            if (widget->isWindow()) {
+                if (isDialogWindow(widget) && !widget->findChild<QObject *>(objectName(), Qt::FindDirectChildrenOnly))
+                    new Preparer(widget, true);
+            } else if (widget->window() == m_root->window()) {
+                widget->installEventFilter(this);
+            }
+        }
+    }
+
+    QWidget *m_root;
+    bool m_formToo;
+    bool m_pending = false;
+};
+
 } // namespace
 
 QString labelText(const QString &visibleLabel) {
@@ -158,6 +221,14 @@ void prepare(QWidget *form) {
         collect(layout, chain);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void keepPrepared(QWidget *form) {
+    new Preparer(form, true);
+}
+
+void keepDialogsPrepared(QWidget *window) {
+    new Preparer(window, false);
 }
 
 } // namespace FormAccessibility

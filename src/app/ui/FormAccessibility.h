@@ -19,4 +19,11 @@ QString labelText(const QString &visibleLabel);
 // Names and descriptions set by hand stay, and buttons keep their own text.
 void prepare(QWidget *form);
 
+// Prepares form now and again whenever widgets are added below it (a pane rebuilt for a new
+// selection, a result shown), so controls built later are named and in the Tab order too.
+void keepPrepared(QWidget *form);
+
+// Keeps prepared every dialog and window that opens with window (or one of them) as its parent.
+void keepDialogsPrepared(QWidget *window);
+
 } // namespace FormAccessibility

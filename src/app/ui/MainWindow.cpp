@@ -13,6 +13,8 @@
 #include "app/ui/ResultsSheet.h"
 #include "app/ui/SetupBanner.h"
 #include "app/ui/StartupNotice.h"
+#include "assistant/ui/AssistantPanel.h"
+#include "command/CustomCommandModel.h"
 #include "command/ui/CustomCommandView.h"
 #include "core/Console.h"
 #include "core/DesktopServices.h"
@@ -78,8 +80,14 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
                    u"Google Classroom"_s);
     m_tabs->addTab(new SecurityView(model->security(), model->profiles(), desktop),
                    Icons::icon(Icons::Symbol::lockShield), u"Security"_s);
-    m_tabs->addTab(new CustomCommandView(model->custom(), model->console()), Icons::icon(Icons::Symbol::terminal),
-                   u"Custom Command"_s);
+    auto *customView = new CustomCommandView(model->custom(), model->console());
+    // Insert only fills the command field; running stays with the Run button.
+    auto *assistantPanel =
+        new AssistantPanel(model->assistant(), desktop,
+                           [custom = model->custom()](const QString &command) { custom->setCommand(command); });
+    connect(assistantPanel, &AssistantPanel::settingsRequested, this, [this] { showSettings(SettingsTab::assistant); });
+    customView->panelArea()->addWidget(assistantPanel);
+    m_tabs->addTab(customView, Icons::icon(Icons::Symbol::terminal), u"Custom Command"_s);
     m_tabs->setCurrentIndex(int(Tab::gmail));
 
     m_splitter->setObjectName(u"mainSplitter"_s);
@@ -114,8 +122,9 @@ MainWindow::MainWindow(AppModel *model, DesktopServices *desktop, QWidget *paren
     connect(this, &MainWindow::manageDomainsRequested, this, [this] { showSettings(SettingsTab::domains); });
 
     for (int i = 0; i < m_tabs->count(); ++i)
-        FormAccessibility::prepare(m_tabs->widget(i));
-    FormAccessibility::prepare(logPanel);
+        FormAccessibility::keepPrepared(m_tabs->widget(i));
+    FormAccessibility::keepPrepared(logPanel);
+    FormAccessibility::keepDialogsPrepared(this);
 
     connect(model->profiles(), &ProfileStore::activeIDChanged, this, &MainWindow::refreshTitle);
     connect(model->profiles(), &ProfileStore::profilesChanged, this, &MainWindow::refreshTitle);

@@ -30,16 +30,17 @@ AssistantSettingsPane::AssistantSettingsPane(AssistantKeySettings *settings, QWi
     , m_remove(new QPushButton(u"Remove Key"_s))
     , m_save(new QPushButton(u"Save Key"_s)) {
     auto *pane = new QVBoxLayout(this);
-    QFormLayout *key = SettingsForm::addGroup(
-        pane, u"Anthropic API Key"_s,
+    const QString caption =
         u"Create a key in the Claude Console (https://console.anthropic.com/settings/keys). Usage is billed to that "
         u"Anthropic account. "_s +
-            keyringSentence());
+        keyringSentence();
+    QFormLayout *key = SettingsForm::addGroup(pane, u"Anthropic API Key"_s, caption);
     m_status->setObjectName(u"keyStatus"_s);
     m_status->setAccessibleName(u"Status"_s);
     key->addRow(u"Status"_s, m_status);
     m_key->setObjectName(u"apiKeyField"_s);
     m_key->setAccessibleName(u"API Key"_s);
+    m_key->setAccessibleDescription(caption);
     m_key->setEchoMode(QLineEdit::Password);
     key->addRow(u"API Key"_s, m_key);
     m_message->setObjectName(u"keyMessage"_s);

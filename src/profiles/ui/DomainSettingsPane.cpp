@@ -1,7 +1,6 @@
 #include "profiles/ui/DomainSettingsPane.h"
 
 #include "app/ui/Icons.h"
-#include "core/LogListModel.h"
 #include "profiles/DomainSettings.h"
 #include "profiles/NewDomainSetup.h"
 #include "profiles/ProfileEditor.h"
@@ -9,6 +8,7 @@
 #include "profiles/ui/DomainListDelegate.h"
 #include "profiles/ui/DomainSetupSheet.h"
 #include "profiles/ui/ProfileEditorForm.h"
+#include "profiles/ui/SettingsForm.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -200,9 +200,7 @@ void DomainSettingsPane::presentRemovalQuestion() {
     box->setTextFormat(Qt::PlainText);
     QPushButton *remove = box->addButton(*question->confirmTitle, QMessageBox::AcceptRole);
     remove->setObjectName(u"confirmButton"_s);
-    QPalette warning = remove->palette();
-    warning.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(130));
-    remove->setPalette(warning);
+    SettingsForm::markDestructive(remove);
     QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
     cancel->setObjectName(u"cancelButton"_s);
     box->setDefaultButton(cancel);

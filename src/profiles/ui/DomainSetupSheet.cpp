@@ -1,9 +1,9 @@
 #include "profiles/ui/DomainSetupSheet.h"
 
 #include "app/ui/BusySpinner.h"
-#include "core/LogListModel.h"
 #include "profiles/NewDomainSetup.h"
 #include "profiles/ui/ElidedLabel.h"
+#include "profiles/ui/SettingsForm.h"
 #include "profiles/ui/StatusLabel.h"
 #include "tabs/ui/HintText.h"
 
@@ -20,19 +20,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int sheetWidth = 600;
+constexpr int contentWidth = 560;
+constexpr const char *samplePlaceholder = "samplePlaceholder";
 
 QPushButton *button(const QString &text, const QString &objectName) {
     auto *result = new QPushButton(text);
     result->setObjectName(objectName);
     result->setAutoDefault(false);
     return result;
-}
-
-void markDestructive(QPushButton *button) {
-    QPalette warning = button->palette();
-    warning.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(130));
-    button->setPalette(warning);
 }
 
 } // namespace
@@ -60,7 +55,6 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     setObjectName(u"domainSetupSheet"_s);
     setWindowTitle(u"Set Up New Domain"_s);
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(sheetWidth);
 
     auto *layout = new QVBoxLayout(this);
     // Messages come and go; the sheet grows and shrinks with them instead of squeezing the form.
@@ -76,6 +70,8 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
                    u"and Customer ID to gam.cfg, and check service account access. You'll sign in through your "
                    u"browser."_s);
     description->setWordWrap(true);
+    // The sheet keeps one width whatever its messages; they wrap within it.
+    description->setMinimumWidth(contentWidth);
     layout->addWidget(description);
 
     auto *picker = new QWidget;
@@ -103,15 +99,9 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     m_checkUser = addField(form, u"Test User (optional)"_s, u"checkUserField"_s, u"student@district-b.example.org"_s,
                            &NewDomainSetup::setCheckUser);
 
-    m_cfgFolder = new QLineEdit;
-    m_cfgFolder->setObjectName(u"cfgFolderField"_s);
-    m_cfgFolder->setAccessibleName(u"gam.cfg Folder"_s);
-    connect(m_cfgFolder, &QLineEdit::textChanged, m_setup, &NewDomainSetup::setCfgFolder);
-    auto *chooseCfg = button(u"Choose…"_s, u"chooseCfgFolderButton"_s);
-    chooseCfg->setAccessibleDescription(u"Choose the folder that contains gam.cfg"_s);
-    m_cfgRow->addWidget(m_cfgFolder);
-    m_cfgRow->addWidget(chooseCfg);
-    form->addRow(u"gam.cfg Folder"_s, m_cfgRow);
+    m_cfgFolder = addFolderField(form, m_cfgRow, u"gam.cfg Folder"_s, u"cfgFolder"_s,
+                                 u"Choose the folder that contains gam.cfg"_s, &NewDomainSetup::setCfgFolder,
+                                 &NewDomainSetup::chooseCfgFolder);
     m_sectionName =
         addField(form, u"Section Name"_s, u"sectionNameField"_s, u"district-b"_s, &NewDomainSetup::setSectionName);
     m_credentials->setObjectName(u"credentialsFolder"_s);
@@ -119,15 +109,8 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     m_credentials->setForegroundRole(QPalette::PlaceholderText);
     form->addRow(u"Credentials Folder"_s, m_credentials);
 
-    m_configDir = new QLineEdit;
-    m_configDir->setObjectName(u"configDirField"_s);
-    m_configDir->setAccessibleName(u"Config Folder"_s);
-    connect(m_configDir, &QLineEdit::textChanged, m_setup, &NewDomainSetup::setConfigDir);
-    auto *chooseConfig = button(u"Choose…"_s, u"chooseConfigDirButton"_s);
-    chooseConfig->setAccessibleDescription(u"Choose the config folder"_s);
-    m_configRow->addWidget(m_configDir);
-    m_configRow->addWidget(chooseConfig);
-    form->addRow(u"Config Folder"_s, m_configRow);
+    m_configDir = addFolderField(form, m_configRow, u"Config Folder"_s, u"configDir"_s, u"Choose the config folder"_s,
+                                 &NewDomainSetup::setConfigDir, &NewDomainSetup::chooseConfigDir);
     layout->addWidget(m_fields);
 
     m_help->setObjectName(u"helpText"_s);
@@ -142,7 +125,7 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
     layout->addWidget(m_error);
     layout->addStretch(1);
 
-    markDestructive(m_removeSection);
+    SettingsForm::markDestructive(m_removeSection);
     m_cancel->setToolTip(u"Cancel (Esc)"_s);
     m_spinner->setVisible(false);
     auto *buttons = new QHBoxLayout;
@@ -160,8 +143,6 @@ DomainSetupSheet::DomainSetupSheet(NewDomainSetup *setup, QWidget *parent)
         if (checked)
             m_setup->setLayout(NewDomainSetup::Layout(id));
     });
-    connect(chooseCfg, &QPushButton::clicked, m_setup, [this] { m_setup->chooseCfgFolder(); });
-    connect(chooseConfig, &QPushButton::clicked, m_setup, [this] { m_setup->chooseConfigDir(); });
     connect(m_cancel, &QPushButton::clicked, this, &DomainSetupSheet::reject);
     connect(m_start, &QPushButton::clicked, m_setup, &NewDomainSetup::start);
     connect(m_removeSection, &QPushButton::clicked, m_setup, &NewDomainSetup::removeSection);
@@ -177,10 +158,27 @@ QLineEdit *DomainSetupSheet::addField(QFormLayout *form, const QString &label, c
                                       const QString &placeholder, void (NewDomainSetup::*setter)(const QString &)) {
     auto *field = new QLineEdit;
     field->setObjectName(objectName);
-    field->setPlaceholderText(placeholder);
+    field->setProperty(samplePlaceholder, placeholder);
     field->setAccessibleName(label);
     connect(field, &QLineEdit::textChanged, m_setup, setter);
     form->addRow(label, field);
+    return field;
+}
+
+QLineEdit *DomainSetupSheet::addFolderField(QFormLayout *form, QHBoxLayout *row, const QString &label,
+                                            const QString &name, const QString &chooserDescription,
+                                            void (NewDomainSetup::*setter)(const QString &),
+                                            QCoro::Task<> (NewDomainSetup::*choose)()) {
+    auto *field = new QLineEdit;
+    field->setObjectName(name + u"Field"_s);
+    field->setAccessibleName(label);
+    connect(field, &QLineEdit::textChanged, m_setup, setter);
+    auto *chooser = button(u"Choose…"_s, u"choose"_s + name.at(0).toUpper() + name.mid(1) + u"Button"_s);
+    chooser->setAccessibleDescription(chooserDescription);
+    connect(chooser, &QPushButton::clicked, m_setup, [this, choose] { (m_setup->*choose)(); });
+    row->addWidget(field);
+    row->addWidget(chooser);
+    form->addRow(label, row);
     return field;
 }
 
@@ -198,6 +196,9 @@ void DomainSetupSheet::refresh() {
         option->setEnabled(editable);
     m_fields->setEnabled(editable);
     m_layoutGroup->button(int(m_setup->layout()))->setChecked(true);
+    // Greyed out, a sample reads like an answer; only fields still open show theirs.
+    for (QLineEdit *field : {m_name, m_admin, m_checkUser, m_sectionName})
+        field->setPlaceholderText(editable ? field->property(samplePlaceholder).toString() : QString());
     for (const auto &[field, text] : {std::pair{m_name, m_setup->name()},
                                       {m_admin, m_setup->admin()},
                                       {m_checkUser, m_setup->checkUser()},
@@ -278,7 +279,7 @@ void DomainSetupSheet::presentCancelQuestion() {
                             u"later in Terminal."_s);
     QPushButton *remove = box->addButton(u"Remove Section"_s, QMessageBox::DestructiveRole);
     remove->setObjectName(u"removeSectionAnswer"_s);
-    markDestructive(remove);
+    SettingsForm::markDestructive(remove);
     QPushButton *keep = box->addButton(u"Keep Section"_s, QMessageBox::AcceptRole);
     keep->setObjectName(u"keepSectionAnswer"_s);
     QPushButton *stay = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);

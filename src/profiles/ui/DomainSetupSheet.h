@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QDialog>
 #include <QPointer>
 
@@ -31,6 +32,10 @@ public Q_SLOTS:
 private:
     QLineEdit *addField(QFormLayout *form, const QString &label, const QString &objectName, const QString &placeholder,
                         void (NewDomainSetup::*setter)(const QString &));
+    // A folder field and its chooser in row.
+    QLineEdit *addFolderField(QFormLayout *form, QHBoxLayout *row, const QString &label, const QString &name,
+                              const QString &chooserDescription, void (NewDomainSetup::*setter)(const QString &),
+                              QCoro::Task<> (NewDomainSetup::*choose)());
     void refresh();
     void presentCancelQuestion();
 

@@ -1,10 +1,12 @@
 #include "profiles/ui/SettingsForm.h"
 
+#include "core/LogListModel.h"
 #include "tabs/ui/HintText.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace SettingsForm {
@@ -39,6 +41,12 @@ QHBoxLayout *addRow(QFormLayout *form, const QString &label, std::initializer_li
             first->setAccessibleName(label);
     }
     return row;
+}
+
+void markDestructive(QPushButton *button) {
+    QPalette warning = button->palette();
+    warning.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(130));
+    button->setPalette(warning);
 }
 
 } // namespace SettingsForm

@@ -6,6 +6,7 @@
 class QFormLayout;
 class QGroupBox;
 class QHBoxLayout;
+class QPushButton;
 class QVBoxLayout;
 class QWidget;
 
@@ -17,5 +18,8 @@ namespace SettingsForm {
 QFormLayout *addGroup(QVBoxLayout *pane, const QString &title, const QString &footer = {});
 // Adds a row whose field is a row of widgets; the first carries the label's accessible name.
 QHBoxLayout *addRow(QFormLayout *form, const QString &label, std::initializer_list<QWidget *> widgets);
+
+// Red text for a button that removes something, as the alerts' destructive buttons have.
+void markDestructive(QPushButton *button);
 
 } // namespace SettingsForm

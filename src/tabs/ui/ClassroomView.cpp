@@ -1,5 +1,6 @@
 #include "tabs/ui/ClassroomView.h"
 
+#include "app/ui/Shortcuts.h"
 #include "core/Console.h"
 #include "tabs/ClassroomModel.h"
 #include "tabs/CourseTableModel.h"
@@ -61,7 +62,8 @@ ClassroomView::ClassroomView(ClassroomModel *model, Console *console, QWidget *p
     , m_delete(ActionBar::destructiveButton(u"Delete Selected"_s)) {
     QWidget *form = buildForm();
 
-    m_find->setToolTip(u"Find Classrooms (Return)"_s);
+    Shortcuts::assign(m_find, Shortcuts::find);
+    m_find->setToolTip(u"Find Classrooms (Ctrl+F, or Return in the form)"_s);
     connect(m_find, &QPushButton::clicked, model, &ClassroomModel::findClassrooms);
     auto *actions = new ActionBar(console, [model] { model->clearFields(); }, {m_find});
     // Return anywhere in the form searches, as long as the button could be pressed.
@@ -180,6 +182,8 @@ QWidget *ClassroomView::buildTableButtons() {
     m_delete->setToolTip(u"Delete the selected classrooms (Delete)"_s);
     exportCSV->setToolTip(u"Save every listed course as comma-separated text"_s);
     exportText->setToolTip(u"Save every listed course as an aligned text table"_s);
+    Shortcuts::assign(exportCSV, Shortcuts::exportCSV);
+    Shortcuts::assign(exportText, Shortcuts::exportText);
     selectAll->setToolTip(u"Select every listed course (Ctrl+A in the table)"_s);
 
     connect(exportCSV, &QPushButton::clicked, m_model, [this] { m_model->exportCourses(ExportFormat::csv); });

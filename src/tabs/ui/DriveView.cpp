@@ -56,16 +56,28 @@ QWidget *withCaption(QWidget *field, QWidget *caption) {
     return block;
 }
 
-// Labelled rows of their own, shown or hidden as one.
-QWidget *formBlock(const QList<std::pair<QString, QWidget *>> &rows) {
+// Labelled rows of their own, shown or hidden as one; their labels are added to `labels`.
+QWidget *formBlock(const QList<std::pair<QString, QWidget *>> &rows, QList<QLabel *> &labels) {
     auto *block = new QWidget;
     auto *form = new QFormLayout(block);
     form->setContentsMargins(0, 0, 0, 0);
     // Wrapped labels as fields take the width too, or the live query wraps after a word or two.
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (const auto &[label, field] : rows)
+    for (const auto &[text, field] : rows) {
+        auto *label = new QLabel(text);
         form->addRow(label, field);
+        labels.append(label);
+    }
     return block;
+}
+
+// The sections' fields start at one edge, as if they were rows of one form.
+void alignLabelColumns(const QList<QLabel *> &labels) {
+    int width = 0;
+    for (const QLabel *label : labels)
+        width = std::max(width, label->sizeHint().width());
+    for (QLabel *label : labels)
+        label->setMinimumWidth(width);
 }
 
 QLineEdit *lineEdit(const QString &name, const QString &accessibleName, const QString &placeholder) {
@@ -121,6 +133,7 @@ DriveView::DriveView(DriveModel *model, Console *console, QWidget *parent)
     m_column->addWidget(scopeSection());
     m_column->addWidget(driveSection());
     m_column->addWidget(m_findBox);
+    alignLabelColumns(m_labels);
     m_column->addWidget(m_purge);
     m_column->addStretch();
     auto *layout = new QVBoxLayout(this);
@@ -173,8 +186,8 @@ QGroupBox *DriveView::scopeSection() {
     m_ouPath->setAccessibleDescription(ouCaption);
     m_domainCaption->setObjectName(u"domainScopeCaption"_s);
 
-    m_emailBlock = formBlock({{u"User Email:"_s, withCaption(m_email, userCaption)}});
-    m_ouBlock = formBlock({{u"OU Path:"_s, withCaption(ouField, new HintText(ouCaption))}});
+    m_emailBlock = formBlock({{u"User Email:"_s, withCaption(m_email, userCaption)}}, m_labels);
+    m_ouBlock = formBlock({{u"OU Path:"_s, withCaption(ouField, new HintText(ouCaption))}}, m_labels);
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(row);
     layout->addWidget(m_emailBlock);
@@ -186,7 +199,7 @@ QGroupBox *DriveView::scopeSection() {
 QGroupBox *DriveView::driveSection() {
     auto *box = new QGroupBox(u"Drive"_s);
     const auto row = choiceRow(m_kinds, {{u"My Drive"_s, u"kindMyDrive"_s}, {u"Shared Drive"_s, u"kindShared"_s}});
-    m_sharedBlock = formBlock({{u"Shared Drive ID:"_s, m_sharedDriveID}});
+    m_sharedBlock = formBlock({{u"Shared Drive ID:"_s, m_sharedDriveID}}, m_labels);
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(row);
     layout->addWidget(m_sharedBlock);
@@ -209,7 +222,8 @@ QGroupBox *DriveView::findSection() {
     m_fileIDs->setAccessibleDescription(idsCaption);
     m_idsBlock = withCaption(m_fileIDs, new HintText(idsCaption));
 
-    m_nameBlock = formBlock({{u"File Name:"_s, withCaption(m_name, m_nameCaption)}, {u"Drive Query:"_s, m_query}});
+    m_nameBlock =
+        formBlock({{u"File Name:"_s, withCaption(m_name, m_nameCaption)}, {u"Drive Query:"_s, m_query}}, m_labels);
 
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(row);

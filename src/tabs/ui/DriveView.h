@@ -56,4 +56,5 @@ private:
     QPushButton *m_find;
     QPushButton *m_delete;
     QPointer<OUPickerSheet> m_picker;
+    QList<QLabel *> m_labels; // of every section's fields
 };
