@@ -356,20 +356,15 @@ private:
     // Calls check with each page of window's tabs shown, and each Security check's pane.
     void forEachPage(const std::function<void(int tab, const QString &where)> &check);
 
-    std::unique_ptr<IsolatedSettings> m_settings;
-    std::unique_ptr<FakeGam> m_gam;
-    std::unique_ptr<ProfileStore> m_store;
+    std::unique_ptr<FakeGamDistrict> m_district;
     FakeDesktopServices m_desktop;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<MainWindow> m_window;
 };
 
 void TestEveryControl::init() {
-    m_settings = std::make_unique<IsolatedSettings>();
-    m_gam = std::make_unique<FakeGam>();
-    m_gam->install();
-    m_store = std::make_unique<ProfileStore>();
-    m_model = std::make_unique<AppModel>(m_store.get(), &m_desktop);
+    m_district = std::make_unique<FakeGamDistrict>();
+    m_model = std::make_unique<AppModel>(&m_district->profiles, &m_desktop);
     m_window = newWindow();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -377,9 +372,7 @@ void TestEveryControl::init() {
 void TestEveryControl::cleanup() {
     m_window.reset();
     m_model.reset();
-    m_store.reset();
-    m_gam.reset();
-    m_settings.reset();
+    m_district.reset();
 }
 
 std::unique_ptr<MainWindow> TestEveryControl::newWindow() {
@@ -448,7 +441,7 @@ void TestEveryControl::settingsWindow_keepsWhatWasSet() {
     // Settings are saved as they are edited: a Settings window opened afterwards shows them.
     QStringList problems;
     for (int tab = 0;; ++tab) {
-        auto edited = std::make_unique<SettingsWindow>(m_store.get(), m_model->console());
+        auto edited = std::make_unique<SettingsWindow>(&m_district->profiles, m_model->console());
         if (tab >= edited->tabs()->count())
             break;
         edited->show();
@@ -468,7 +461,7 @@ void TestEveryControl::settingsWindow_keepsWhatWasSet() {
             if (kept(control))
                 shown.append(describe(control) + u" = "_s + valueOf(control));
         edited.reset();
-        SettingsWindow reopened(m_store.get(), m_model->console());
+        SettingsWindow reopened(&m_district->profiles, m_model->console());
         reopened.show();
         reopened.tabs()->setCurrentIndex(tab);
         QStringList reshown;

@@ -1,4 +1,5 @@
 #include "app/ui/FormAccessibility.h"
+#include "tabs/ui/HintText.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void labelText_dropsMnemonicsAndTrailingColon();
     void prepare_namesFieldsAfterTheirLabels();
     void prepare_captionInTheRowDescribesTheField();
+    void prepare_captionBesideOneFieldDescribesIt();
     void prepare_keepsOwnNamesAndButtonTexts();
     void prepare_ordersTabsAsTheLayoutReads();
     void keepPrepared_coversWidgetsBuiltLater();
@@ -127,6 +129,49 @@ void TestFormAccessibility::prepare_captionInTheRowDescribesTheField() {
     QCOMPARE(QAccessible::queryAccessibleInterface(keywords)->text(QAccessible::Description),
              u"Searches subject and body"_s);
     QCOMPARE(from->accessibleDescription(), u"Set by hand"_s);
+}
+
+void TestFormAccessibility::prepare_captionBesideOneFieldDescribesIt() {
+    QWidget form;
+    auto *column = new QVBoxLayout(&form);
+    // A field and its Browse button in a container, the caption under the container.
+    auto *ouBlock = new QWidget;
+    auto *ouColumn = new QVBoxLayout(ouBlock);
+    auto *ouRow = new QHBoxLayout;
+    QLineEdit *ou = field(u"ou"_s);
+    ouRow->addWidget(ou);
+    ouRow->addWidget(new QPushButton(u"Browse…"_s));
+    ouColumn->addLayout(ouRow);
+    auto *ouCaption = new HintText(u"Full OU path"_s);
+    ouColumn->addWidget(ouCaption);
+    column->addWidget(ouBlock);
+    // A caption under two fields describes neither; one described by hand keeps it.
+    auto *pair = new QHBoxLayout;
+    QLineEdit *first = field(u"first"_s);
+    QLineEdit *second = field(u"second"_s);
+    pair->addWidget(first);
+    pair->addWidget(second);
+    auto *pairColumn = new QVBoxLayout;
+    pairColumn->addLayout(pair);
+    pairColumn->addWidget(new HintText(u"Both names"_s));
+    column->addLayout(pairColumn);
+    auto *ownColumn = new QVBoxLayout;
+    QLineEdit *own = field(u"own"_s);
+    own->setAccessibleDescription(u"Set by hand"_s);
+    ownColumn->addWidget(own);
+    ownColumn->addWidget(new HintText(u"A caption"_s));
+    column->addLayout(ownColumn);
+
+    FormAccessibility::prepare(&form);
+
+    QCOMPARE(ou->accessibleDescription(), u"Full OU path"_s);
+    QVERIFY(first->accessibleDescription().isEmpty());
+    QVERIFY(second->accessibleDescription().isEmpty());
+    QCOMPARE(own->accessibleDescription(), u"Set by hand"_s);
+    // A caption whose text changes describes the field anew the next time the form is prepared.
+    ouCaption->setText(u"Full OU path, e.g. /Students"_s);
+    FormAccessibility::prepare(&form);
+    QCOMPARE(ou->accessibleDescription(), u"Full OU path, e.g. /Students"_s);
 }
 
 void TestFormAccessibility::prepare_keepsOwnNamesAndButtonTexts() {

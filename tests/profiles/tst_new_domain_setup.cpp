@@ -162,6 +162,14 @@ private Q_SLOTS:
                    s.setCfgFolder(dir.path());
                })
             << u"That folder has no gam.cfg."_s;
+        QTest::newRow("gam.cfg not UTF-8, before the section name")
+            << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
+                   section(s);
+                   writeBytes(dir.filePath(u"gam.cfg"_s), "[district-b]\ndomain = caf\xe9.example.org\n");
+                   s.setCfgFolder(dir.path());
+               })
+            << u"That folder's gam.cfg isn't UTF-8 text, so Tarnwick won't edit it. Save it as UTF-8, or choose "
+               u"another folder."_s;
         QTest::newRow("section default") << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir,
                                                             ProfileStore &) {
             section(s);
@@ -293,6 +301,24 @@ private Q_SLOTS:
         QCOMPARE(m_setup->addedSection(), std::nullopt);
         QVERIFY(m_setup->note()->startsWith(u"Removed [district-b] from gam.cfg. Backup: "_s));
         QCOMPARE(finished.count(), 1);
+    }
+
+    // Someone saved gam.cfg in another encoding while setup ran: it is left as it is, and the wizard says why.
+    void removeSection_ofAFileNoLongerUTF8_leavesItAndSaysWhy() {
+        fillSectionForm();
+        m_setup->start();
+        QCOMPARE(m_setup->addedSection(), u"district-b"_s);
+        const QByteArray latin1 = readBytes(path(u"shared/gam.cfg"_s)).replace("district-a", "caf\xe9");
+        writeBytes(path(u"shared/gam.cfg"_s), latin1);
+
+        QSignalSpy finished(m_setup.get(), &NewDomainSetup::finished);
+        m_setup->removeSection();
+        QCOMPARE(m_setup->errorMessage(), u"Couldn't remove the section: The gam.cfg at "_s +
+                                              path(u"shared/gam.cfg"_s) +
+                                              u" isn't UTF-8 text, so Tarnwick left it unchanged."_s);
+        QCOMPARE(readBytes(path(u"shared/gam.cfg"_s)), latin1);
+        QCOMPARE(m_setup->addedSection(), u"district-b"_s);
+        QCOMPARE(finished.count(), 0);
     }
 
     void folderLayout_start_makesAnOwnerOnlyFolder() {

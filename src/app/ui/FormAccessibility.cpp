@@ -1,5 +1,7 @@
 #include "app/ui/FormAccessibility.h"
 
+#include "tabs/ui/HintText.h"
+
 #include <QAbstractButton>
 #include <QBoxLayout>
 #include <QChildEvent>
@@ -81,6 +83,47 @@ void nameFormRows(const QFormLayout *form) {
             const auto *caption = qobject_cast<const QLabel *>(other);
             if (caption && !caption->buddy() && (*field)->accessibleDescription().isEmpty())
                 (*field)->setAccessibleDescription(caption->text());
+        }
+    }
+}
+
+// The layout that holds widget itself, at any depth below layout.
+const QLayout *layoutHolding(const QLayout *layout, const QWidget *widget) {
+    for (int i = 0; layout && i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        if (item->widget() == widget)
+            return layout;
+        if (const QLayout *found = layoutHolding(item->layout(), widget))
+            return found;
+    }
+    return nullptr;
+}
+
+// The fields of a layout, inside nested layouts and plain containers too.
+void fieldsIn(const QLayout *layout, QList<QWidget *> &fields) {
+    for (QWidget *widget : layout ? widgetsIn(layout) : QList<QWidget *>()) {
+        if (!takesTabFocus(widget))
+            fieldsIn(widget->layout(), fields);
+        else if (!qobject_cast<QAbstractButton *>(widget))
+            fields.append(widget);
+    }
+}
+
+// A caption beside exactly one field describes it, wherever the two sit; a description
+// set by hand stays, one taken from a caption follows the caption's text.
+void describeByCaptions(QWidget *form) {
+    static const char *const fromCaption = "formAccessibilityCaption";
+    for (const HintText *caption : form->findChildren<HintText *>()) {
+        if (caption->text().isEmpty() || !caption->parentWidget())
+            continue;
+        QList<QWidget *> fields;
+        fieldsIn(layoutHolding(caption->parentWidget()->layout(), caption), fields);
+        if (fields.size() != 1)
+            continue;
+        QWidget *field = fields.constFirst();
+        if (field->accessibleDescription().isEmpty() || field->property(fromCaption).toBool()) {
+            field->setAccessibleDescription(caption->text());
+            field->setProperty(fromCaption, true);
         }
     }
 }
@@ -215,6 +258,7 @@ void prepare(QWidget *form) {
     for (const QLabel *label : form->findChildren<QLabel *>())
         if (QWidget *buddy = label->buddy())
             name(buddy, label->text());
+    describeByCaptions(form);
 
     QList<QWidget *> chain;
     if (const QLayout *layout = form->layout())

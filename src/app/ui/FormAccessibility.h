@@ -15,6 +15,7 @@ QString labelText(const QString &visibleLabel);
 // - names each field after its QLabel buddy or its QFormLayout row label; a row whose
 //   field is a layout names its first focusable widget without a name or text of its own,
 //   makes it the label's buddy, and lets another label in that row (a caption) describe it;
+// - lets a caption (HintText) that sits beside exactly one field, anywhere, describe it;
 // - chains the Tab order in the layout's reading order.
 // Names and descriptions set by hand stay, and buttons keep their own text.
 void prepare(QWidget *form);

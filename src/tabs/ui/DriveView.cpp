@@ -158,7 +158,7 @@ DriveView::DriveView(DriveModel *model, Console *console, QWidget *parent)
     connect(m_ouPath, &QLineEdit::textChanged, model, &DriveModel::setOUPath);
     connect(m_sharedDriveID, &QLineEdit::textChanged, model, &DriveModel::setSharedDriveID);
     connect(m_name, &QLineEdit::textChanged, model, &DriveModel::setName);
-    connect(m_fileIDs, &LinesEditor::textEdited, model, &DriveModel::setFileIDsText);
+    connect(m_fileIDs, &LinesEditor::userTextChanged, model, &DriveModel::setFileIDsText);
     connect(m_purge, &QCheckBox::toggled, model, &DriveModel::setPurge);
     connect(m_browse, &QPushButton::clicked, model, &DriveModel::browseOUs);
     connect(model, &DriveModel::changed, this, &DriveView::refresh);

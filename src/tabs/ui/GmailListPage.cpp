@@ -42,6 +42,6 @@ GmailListPage::GmailListPage(GmailModel *model, Console *console, GmailMode mode
     layOutFormPage(this, {new MailTargetSection(form->targetFields()), values}, actions, values);
 
     m_editor->setText(form->text());
-    connect(m_editor, &LinesEditor::textEdited, form, &GmailListForm::setText);
+    connect(m_editor, &LinesEditor::userTextChanged, form, &GmailListForm::setText);
     connect(form, &GmailListForm::changed, this, [this, form] { m_editor->setText(form->text()); });
 }

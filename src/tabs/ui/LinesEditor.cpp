@@ -12,7 +12,7 @@ LinesEditor::LinesEditor(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updating)
-            Q_EMIT textEdited(toPlainText());
+            Q_EMIT userTextChanged(toPlainText());
     });
 }
 

@@ -15,7 +15,7 @@ public:
 
 Q_SIGNALS:
     // Every change but setText()'s: typing, pasting, an input method or the accessibility interface.
-    void textEdited(const QString &text);
+    void userTextChanged(const QString &text);
 
 private:
     bool m_updating = false;
