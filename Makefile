@@ -2,7 +2,7 @@ MAKEFLAGS += --no-print-directory
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench demo package format clean
+.PHONY: all deps build run test sanitize fuzz bench demo package format clean
 
 all: build
 
@@ -20,6 +20,12 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	@JOBS=$(JOBS) scripts/run-sanitized-tests
+
+fuzz: deps
+	@JOBS=$(JOBS) scripts/run-fuzzers
 
 bench: build
 	@scripts/run-benchmarks $(BUILD_DIR)

@@ -1,6 +1,7 @@
-// Reads a generated domain-wide Drive listing with parseCSVFile and parseCSV
-// and, in the same run, with Python's csv module, and prints the throughputs
-// and their ratios.
+// Reads two generated listings with parseCSVFile and parseCSV and, in the same
+// run, with Python's csv module, and prints the throughputs and their ratios:
+// a domain-wide Drive listing (long records) and a user listing (short records,
+// where the cost per record dominates).
 #include "core/CSV.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int recordCount = 220000;
+constexpr int driveRecords = 220000;
+constexpr int userRecords = 400000;
 constexpr int rounds = 5;
 
 QByteArray field(const QString &text) {
@@ -67,7 +69,7 @@ QByteArray driveListing() {
     out.reserve(64 << 20);
     out += "Owner,id,name,mimeType,size,createdTime,modifiedTime,webViewLink,parents,parents.0.id,"
            "owners.0.emailAddress,shared,trashed,description\n";
-    for (int i = 0; i < recordCount; ++i) {
+    for (int i = 0; i < driveRecords; ++i) {
         const QByteArray owner = pick(owners).toUtf8() + "@district.k12.example.org";
         const QByteArray fileId = id(33);
         const QByteArray parent = id(19);
@@ -78,6 +80,33 @@ QByteArray driveListing() {
                QByteArray::number(random() % 9) + "T14:03:11.456Z,https://docs.google.com/document/d/" + fileId +
                "/edit?usp=drivesdk,1," + parent + ',' + owner + ',' + (random() % 2 ? "True" : "False") + ",False," +
                field(pick(descriptions)) + '\n';
+    }
+    return out;
+}
+
+// Shaped like `gam print users` with a few fields: nine short fields, about
+// 187 bytes a record, names in several scripts and a quoted one now and then.
+QByteArray userListing() {
+    const QStringList given{u"Ana"_s,   u"Bo"_s,   u"Chidi"_s, u"Dmitri"_s, u"Eva"_s,
+                            u"Farah"_s, u"Gita"_s, u"Hana"_s,  u"Zoë"_s,    u"José"_s};
+    const QStringList family{u"García"_s, u"Chen"_s,   u"Okafor"_s, u"Ivanov"_s, u"Novák"_s,
+                             u"Haddad"_s, u"Sharma"_s, u"Sato"_s,   u"Müller"_s, u"O'Brien"_s};
+    const QStringList units{u"/Students/High School/Class of 2027"_s, u"/Students/Middle School/Grade 7"_s,
+                            u"/Staff/Teachers/Science Department"_s, u"/Staff/Administration, Central Office"_s};
+    std::mt19937 random(20240918);
+    auto pick = [&](const QStringList &list) { return list[int(random() % list.size())]; };
+    QByteArray out;
+    out.reserve(80 << 20);
+    out += "primaryEmail,id,name.givenName,name.familyName,name.fullName,orgUnitPath,suspended,creationTime,"
+           "lastLoginTime\n";
+    for (int i = 0; i < userRecords; ++i) {
+        const QString first = pick(given);
+        const QString last = pick(family);
+        out += (first + u'.' + last).toLower().toUtf8() + QByteArray::number(i) + "@district.k12.example.org," +
+               QByteArray::number(104752891234567890ULL + quint64(random() % 1000000000)) + ',' + field(first) + ',' +
+               field(last) + ',' + field(first + u' ' + last) + ',' + field(pick(units)) + ',' +
+               (random() % 20 ? "False" : "True") + ",2019-0" + QByteArray::number(1 + random() % 9) +
+               "-14T15:22:33.000Z,2024-0" + QByteArray::number(1 + random() % 9) + "-01T17:22:33.000Z\n";
     }
     return out;
 }
@@ -119,9 +148,9 @@ QByteArray readFile(const QString &path) {
     return file.readAll();
 }
 
-void expectRows(const CSVTable &table) {
-    if (table.rows.size() != recordCount)
-        qFatal("parseCSV read %lld rows, expected %d", qlonglong(table.rows.size()), recordCount);
+void expectRows(const CSVTable &table, int records) {
+    if (table.rows.size() != records)
+        qFatal("parseCSV read %lld rows, expected %d", qlonglong(table.rows.size()), records);
 }
 
 // Decodes every field of every row, as building a dict per row does.
@@ -156,35 +185,37 @@ results = [best(lambda: from_file(csv.reader)),
 print(' '.join(f'{wall} {processor} {count}' for wall, processor, count in results))
 )";
 
-} // namespace
+struct Listing {
+    QString name;
+    QString description;
+    QByteArray bytes;
+    int records;
+};
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"drive-listing.csv"_s);
-    const QByteArray bytes = driveListing();
+void compare(const Listing &listing, const QString &folder, QTextStream &out) {
+    const QString path = folder + u'/' + listing.name + u".csv"_s;
+    const QByteArray &bytes = listing.bytes;
+    const int records = listing.records;
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write %s", qPrintable(path));
     }
     const qint64 size = bytes.size();
-    out << "Drive listing: " << QString::number(megabytes(size), 'f', 1) << " MB, " << recordCount
-        << " records, 14 columns (quoted commas, doubled quotes, line feeds, 8 scripts)\n";
+    out << listing.name << ": " << QString::number(megabytes(size), 'f', 1) << " MB, " << records << " records, "
+        << listing.description << "\n";
     out.flush();
 
-    const Timing ourFile = bestOf([&] { expectRows(parseCSVFile(path)); });
-    const Timing ourReadAll = bestOf([&] { expectRows(parseCSV(readFile(path))); });
-    const Timing ourMemory = bestOf([&] { expectRows(parseCSV(bytes)); });
+    const Timing ourFile = bestOf([&] { expectRows(parseCSVFile(path), records); });
+    const Timing ourReadAll = bestOf([&] { expectRows(parseCSV(readFile(path)), records); });
+    const Timing ourMemory = bestOf([&] { expectRows(parseCSV(bytes), records); });
     const Timing ourEveryField = bestOf([&] {
         const CSVTable table = parseCSVFile(path);
-        expectRows(table);
+        expectRows(table, records);
         if (lookUpEveryField(table) == 0)
             qFatal("no fields decoded");
     });
-    const Timing ourText = bestOf([&] { expectRows(parseCSV(QString::fromUtf8(bytes))); });
+    const Timing ourText = bestOf([&] { expectRows(parseCSV(QString::fromUtf8(bytes)), records); });
 
     QProcess python;
     python.start(u"python3"_s, {u"-c"_s, QString::fromUtf8(pythonScript), path, QString::number(rounds)});
@@ -195,8 +226,8 @@ int main(int argc, char **argv) {
     const Timing pythonFile = pythonTiming(0);
     const Timing pythonMemory = pythonTiming(3);
     const Timing pythonDicts = pythonTiming(6);
-    if (figures.value(2).toLongLong() != recordCount + 1 || figures.value(5).toLongLong() != recordCount + 1 ||
-        figures.value(8).toLongLong() != recordCount)
+    if (figures.value(2).toLongLong() != records + 1 || figures.value(5).toLongLong() != records + 1 ||
+        figures.value(8).toLongLong() != records)
         qFatal("Python read a different number of records");
 
     auto line = [&](const QString &label, Timing timing) {
@@ -205,26 +236,47 @@ int main(int argc, char **argv) {
             << QString::number(timing.wall * 1000, 'f', 0).rightJustified(6) << " ms   (processor "
             << QString::number(timing.processor * 1000, 'f', 0) << " ms)\n";
     };
-    auto ratio = [&](const QString &label, Timing python, Timing ours) {
-        out << "  " << label.leftJustified(66) << QString::number(python.wall / ours.wall, 'f', 1).rightJustified(8)
-            << "x   (processor time " << QString::number(python.processor / ours.processor, 'f', 1) << "x)\n";
+    auto ratio = [&](const QString &label, Timing python, Timing ours, double goal) {
+        const double wall = python.wall / ours.wall;
+        const double processor = python.processor / ours.processor;
+        out << "  " << label.leftJustified(66) << QString::number(wall, 'f', 1).rightJustified(8)
+            << "x   (processor time " << QString::number(processor, 'f', 1) << "x)";
+        // Judged on processor time: other work on a shared machine disturbs it far
+        // less than the wall clock, for both readers alike.
+        if (goal > 0)
+            out << "  goal " << goal << "x: " << (processor >= goal ? "PASS" : "FAIL");
+        out << "\n";
     };
     out << "Best of " << rounds << " rounds, wall clock (processor time in brackets). parseCSV keeps the input and "
         << "decodes a field when it is looked up.\nRead the file and parse:\n";
     line(u"parseCSVFile(path)"_s, ourFile);
     line(u"parseCSV(QFile::readAll())"_s, ourReadAll);
     line(u"Python csv.reader over open(newline='', utf-8), rows consumed"_s, pythonFile);
-    ratio(u"ratio, parseCSVFile (goal 10x)"_s, pythonFile, ourFile);
-    ratio(u"ratio, parseCSV(QFile::readAll())"_s, pythonFile, ourReadAll);
+    ratio(u"ratio, parseCSVFile"_s, pythonFile, ourFile, 10);
+    ratio(u"ratio, parseCSV(QFile::readAll())"_s, pythonFile, ourReadAll, 0);
     out << "Parse text already in memory:\n";
     line(u"parseCSV(bytes)"_s, ourMemory);
     line(u"Python csv.reader over io.StringIO(decoded text), rows consumed"_s, pythonMemory);
-    ratio(u"ratio"_s, pythonMemory, ourMemory);
+    ratio(u"ratio"_s, pythonMemory, ourMemory, 0);
     out << "Read, parse and decode every field of every row:\n";
     line(u"parseCSVFile(path) + row[column] for every column"_s, ourEveryField);
     line(u"Python csv.DictReader over open(...), a dict per row"_s, pythonDicts);
-    ratio(u"ratio"_s, pythonDicts, ourEveryField);
+    ratio(u"ratio"_s, pythonDicts, ourEveryField, 5);
     out << "Captured output arrives decoded; from UTF-16 text:\n";
     line(u"parseCSV(QString::fromUtf8(bytes)), decoding timed"_s, ourText);
+    out.flush();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTemporaryDir dir;
+    compare({u"Drive listing"_s, u"14 columns (quoted commas, doubled quotes, line feeds, 8 scripts)"_s, driveListing(),
+             driveRecords},
+            dir.path(), out);
+    compare({u"User listing"_s, u"9 short columns, the shape of `print users`"_s, userListing(), userRecords},
+            dir.path(), out);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -25,15 +26,23 @@ constexpr char16_t unit(QChar c) {
     return c.unicode();
 }
 
-// The first of the ASCII characters Needles at or after p, or end.
-template <char... Needles> const char *findAny(const char *p, const char *end) {
+// The first of the ASCII characters Needles at or after p, or end. Memory up
+// to limit may be read, so a short rest takes one vector load too.
+template <char... Needles> const char *findAny(const char *p, const char *end, const char *limit = nullptr) {
 #if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const auto hitsAt = [](const char *at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
         __m128i hits = _mm_setzero_si128();
         ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Needles)))), ...);
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + __builtin_ctz(unsigned(mask));
+        return unsigned(_mm_movemask_epi8(hits));
+    };
+    for (; end - p >= 16; p += 16) {
+        if (const unsigned mask = hitsAt(p))
+            return p + std::countr_zero(mask);
+    }
+    if (p < end && limit && limit - p >= 16) {
+        const unsigned mask = hitsAt(p) & ((1u << (end - p)) - 1);
+        return mask ? p + std::countr_zero(mask) : end;
     }
 #endif
     while (p < end && ((unit(*p) != Needles) && ...))
@@ -41,14 +50,21 @@ template <char... Needles> const char *findAny(const char *p, const char *end) {
     return p;
 }
 
-template <char... Needles> const QChar *findAny(const QChar *p, const QChar *end) {
+template <char... Needles> const QChar *findAny(const QChar *p, const QChar *end, const QChar *limit = nullptr) {
 #if defined(__SSE2__)
-    for (; end - p >= 8; p += 8) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const auto hitsAt = [](const QChar *at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
         __m128i hits = _mm_setzero_si128();
         ((hits = _mm_or_si128(hits, _mm_cmpeq_epi16(chunk, _mm_set1_epi16(Needles)))), ...);
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + __builtin_ctz(unsigned(mask)) / 2;
+        return unsigned(_mm_movemask_epi8(hits)); // two bits a unit
+    };
+    for (; end - p >= 8; p += 8) {
+        if (const unsigned mask = hitsAt(p))
+            return p + std::countr_zero(mask) / 2;
+    }
+    if (p < end && limit && limit - p >= 8) {
+        const unsigned mask = hitsAt(p) & ((1u << 2 * (end - p)) - 1);
+        return mask ? p + std::countr_zero(mask) / 2 : end;
     }
 #endif
     while (p < end && ((unit(*p) != Needles) && ...))
@@ -65,31 +81,88 @@ const QChar *nextQuote(const QChar *from, const QChar *end) {
     return at < 0 ? end : from + at;
 }
 
-QString decode(const char *begin, qsizetype size) {
+// Whether [p, end) is ASCII; memory up to limit may be read.
+bool isAscii(const char *p, const char *end, const char *limit) {
+#if defined(__SSE2__)
+    const auto highBits = [](const char *at) {
+        return unsigned(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at))));
+    };
+    for (; end - p >= 16; p += 16) {
+        if (highBits(p))
+            return false;
+    }
+    if (p < end && limit && limit - p >= 16)
+        return (highBits(p) & ((1u << (end - p)) - 1)) == 0;
+#endif
+    return std::all_of(p, end, [](char c) { return uchar(c) < 0x80; });
+}
+
+// ASCII is widened directly, much cheaper than decoding UTF-8.
+QString decode(const char *begin, qsizetype size, const char *limit) {
+    if (isAscii(begin, begin + size, limit))
+        return QString::fromLatin1(begin, size);
     return textOfUtf8(QByteArrayView(begin, size));
 }
-QString decode(const QChar *begin, qsizetype size) {
+QString decode(const QChar *begin, qsizetype size, const QChar *) {
     return QString(begin, size);
 }
 
-// The text of the field whose raw input is [begin, end): the input between
-// the separators around it. Every quote toggles the quoted state, so a doubled
-// quote inside quotes keeps one quote and stays quoted; CR outside quotes is
-// dropped. The pieces between those are decoded one by one: joining UTF-8
-// bytes around a dropped quote could turn invalid sequences into a valid one.
-template <typename Char> QString fieldText(const Char *begin, const Char *end) {
-    const Char *p = findAny<'"', '\r'>(begin, end);
-    if (p == end)
-        return decode(begin, end - begin);
+// The text of a field without quotes or CRs, or none when it has any: one
+// pass that also tells ASCII from UTF-8. Memory up to limit may be read.
+inline std::optional<QString> plainFieldText(const char *begin, const char *end, const char *limit) {
+#if defined(__SSE2__)
+    unsigned high = 0;
+    const auto scan = [&](const char *at, unsigned valid) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const __m128i special =
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')));
+        high |= unsigned(_mm_movemask_epi8(chunk)) & valid;
+        return (unsigned(_mm_movemask_epi8(special)) & valid) == 0;
+    };
+    const char *p = begin;
+    for (; end - p >= 16; p += 16) {
+        if (!scan(p, 0xFFFF))
+            return std::nullopt;
+    }
+    if (p < end) {
+        if (!limit || limit - p < 16)
+            return std::nullopt; // rare: the end of the input, read one unit at a time elsewhere
+        if (!scan(p, (1u << (end - p)) - 1))
+            return std::nullopt;
+    }
+    if (high == 0)
+        return QString::fromLatin1(begin, end - begin);
+    return textOfUtf8(QByteArrayView(begin, end - begin));
+#else
+    if (findAny<'"', '\r'>(begin, end) != end)
+        return std::nullopt;
+    return decode(begin, end - begin, limit);
+#endif
+}
+std::optional<QString> plainFieldText(const QChar *begin, const QChar *end, const QChar *limit) {
+    if (findAny<'"', '\r'>(begin, end, limit) != end)
+        return std::nullopt;
+    return QString(begin, end - begin);
+}
+
+// fieldText of a field holding a quote or CR. Every quote toggles the quoted
+// state, so a doubled quote inside quotes keeps one quote and stays quoted; CR
+// outside quotes is dropped. The pieces between those are decoded one by one:
+// joining UTF-8 bytes around a dropped quote could turn invalid sequences into
+// a valid one. Out of line, so the common plain field pays for none of this.
+template <typename Char>
+[[gnu::noinline]] QString quotedFieldText(const Char *begin, const Char *end, const Char *limit) {
+    const Char *p = findAny<'"', '\r'>(begin, end, limit);
     // Quoted as a whole with no quote inside: nearly every quoted field.
     if (p == begin && unit(*p) == u'"' && end - begin >= 2 && unit(end[-1]) == u'"' &&
-        nextQuote(begin + 1, end) == end - 1)
-        return decode(begin + 1, end - begin - 2);
+        findAny<'"'>(begin + 1, end, limit) == end - 1)
+        return decode(begin + 1, end - begin - 2, limit);
 
     QString text;
+    text.reserve(end - begin);
     auto add = [&](const Char *from, const Char *to) {
         if (from != to)
-            text += decode(from, to - from);
+            text += decode(from, to - from, limit);
     };
     const Char *stretch = begin; // start of the input not yet added
     for (; p < end; p = findAny<'"', '\r'>(p, end)) {
@@ -117,18 +190,115 @@ template <typename Char> QString fieldText(const Char *begin, const Char *end) {
     return text;
 }
 
+// The text of the field whose raw input is [begin, end): the input between
+// the separators around it. Memory up to limit may be read.
+template <typename Char> QString fieldText(const Char *begin, const Char *end, const Char *limit = nullptr) {
+    if (std::optional<QString> plain = plainFieldText(begin, end, limit))
+        return *std::move(plain);
+    return quotedFieldText(begin, end, limit);
+}
+
 // Whether the raw field [begin, end) is a blank line's: nothing but carriage
 // returns. A quoted empty field is a field.
 template <typename Char> bool isBlank(const Char *begin, const Char *end) {
     return std::all_of(begin, end, [](Char c) { return unit(c) == u'\r'; });
 }
 
-// One pass over [begin, end), handing each field's raw input and each record's
-// end to sink. Only quotes matter for where fields end: a comma or line feed
-// ends a field unless an odd number of quotes precedes it in the field.
-template <typename Char, typename Sink> void readRecords(const Char *begin, const Char *end, Sink &sink) {
-    const Char *field = begin;
-    qsizetype recordFields = 0;
+#if defined(__SSE2__)
+// 64 input units loaded once as bytes and compared several times. UTF-16 units
+// are narrowed with saturation, so only Latin-1 units can equal an ASCII byte.
+class Block {
+public:
+    explicit Block(const char *p) {
+        for (int k = 0; k < 4; ++k)
+            m_bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p) + k);
+    }
+    explicit Block(const QChar *p) {
+        const auto *units = reinterpret_cast<const __m128i *>(p);
+        for (int k = 0; k < 4; ++k)
+            m_bytes[k] = _mm_packus_epi16(_mm_loadu_si128(units + 2 * k), _mm_loadu_si128(units + 2 * k + 1));
+    }
+
+    // Bit i set where unit i is c.
+    quint64 matches(char c) const {
+        const __m128i needle = _mm_set1_epi8(c);
+        return bits(_mm_cmpeq_epi8(m_bytes[0], needle), _mm_cmpeq_epi8(m_bytes[1], needle),
+                    _mm_cmpeq_epi8(m_bytes[2], needle), _mm_cmpeq_epi8(m_bytes[3], needle));
+    }
+    // Bit i set where unit i is a or b.
+    quint64 matches(char a, char b) const {
+        const __m128i first = _mm_set1_epi8(a), second = _mm_set1_epi8(b);
+        const auto either = [&](__m128i bytes) {
+            return _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
+        };
+        return bits(either(m_bytes[0]), either(m_bytes[1]), either(m_bytes[2]), either(m_bytes[3]));
+    }
+
+private:
+    static quint64 bits(__m128i a, __m128i b, __m128i c, __m128i d) {
+        return quint64(unsigned(_mm_movemask_epi8(a))) | quint64(unsigned(_mm_movemask_epi8(b))) << 16 |
+               quint64(unsigned(_mm_movemask_epi8(c))) << 32 | quint64(unsigned(_mm_movemask_epi8(d))) << 48;
+    }
+
+    __m128i m_bytes[4];
+};
+
+// Bit i set when an odd number of the bits up to i are set.
+quint64 prefixParity(quint64 bits) {
+    bits ^= bits << 1;
+    bits ^= bits << 2;
+    bits ^= bits << 4;
+    bits ^= bits << 8;
+    bits ^= bits << 16;
+    return bits ^ bits << 32;
+}
+
+// Calls onSeparator for every comma and line feed outside quotes, in order,
+// and returns the end of the input. The input starting at begin arrives
+// through more(), which returns the end of what has arrived so far and the same
+// end again once everything has (a file is scanned piece by piece while what
+// was just read is still in the cache). Sixty-four units at a time: the
+// quotes' running parity masks the separators inside quoted stretches, so a
+// short field costs a few instructions.
+template <typename Char, typename More, typename OnSeparator>
+const Char *forEachSeparator(const Char *begin, More &&more, OnSeparator &&onSeparator) {
+    quint64 quoted = 0; // all ones while a quoted stretch runs on from the previous block
+    Char rest[64];      // the last units, padded with units that match nothing
+    const Char *end = more();
+    for (const Char *p = begin;; p += 64) {
+        const Char *units = p;
+        if (end - p < 64) {
+            for (const Char *further = end; end - p < 64 && (further = more()) != end;)
+                end = further;
+            if (end - p < 64) {
+                if (p == end)
+                    break;
+                std::fill(std::copy(p, end, rest), std::end(rest), Char());
+                units = rest;
+            }
+        }
+        const Block block(units);
+        quint64 separators = block.matches(',', '\n');
+        if (const quint64 quotes = block.matches('"')) {
+            const quint64 inside = prefixParity(quotes) ^ quoted;
+            quoted = quint64(qint64(inside) >> 63);
+            separators &= ~inside;
+        } else {
+            separators &= ~quoted;
+        }
+        for (; separators; separators &= separators - 1)
+            onSeparator(p + std::countr_zero(separators));
+        if (units == rest)
+            break;
+    }
+    return end;
+}
+#else
+template <typename Char, typename More, typename OnSeparator>
+const Char *forEachSeparator(const Char *begin, More &&more, OnSeparator &&onSeparator) {
+    const Char *end = more();
+    for (const Char *further = more(); further != end; further = more())
+        end = further;
     for (const Char *p = findAny<',', '\n', '"'>(begin, end); p < end; p = findAny<',', '\n', '"'>(p, end)) {
         if (unit(*p) == u'"') {
             p = nextQuote(p + 1, end);
@@ -136,18 +306,38 @@ template <typename Char, typename Sink> void readRecords(const Char *begin, cons
                 ++p;
             continue;
         }
-        sink.field(field, p, ++recordFields);
-        field = p + 1;
-        if (unit(*p) == u'\n') {
+        onSeparator(p++);
+    }
+    return end;
+}
+#endif
+
+// One pass over the input (see forEachSeparator), handing each field's raw
+// input and each record's end to sink; returns the end of the input. Only
+// quotes matter for where fields end: a comma or line feed ends a field unless
+// an odd number of quotes precedes it in the field.
+template <typename Char, typename More, typename Sink>
+const Char *readRecords(const Char *begin, More &&more, Sink &sink) {
+    const Char *field = begin;
+    qsizetype recordFields = 0;
+    const Char *end = forEachSeparator(begin, more, [&](const Char *separator) {
+        sink.field(field, separator, ++recordFields);
+        field = separator + 1;
+        if (unit(*separator) == u'\n') {
             sink.record(recordFields);
             recordFields = 0;
         }
-        ++p;
-    }
+    });
     if (recordFields > 0 || !isBlank(field, end)) {
         sink.field(field, end, ++recordFields);
         sink.record(recordFields);
     }
+    return end;
+}
+
+// Input that is all there already.
+template <typename Char> auto allOf(const Char *end) {
+    return [end] { return end; };
 }
 
 // Every record as a list of fields.
@@ -170,28 +360,47 @@ struct CSVData {
     explicit CSVData(QStringList columnNames);
 
     static QList<CSVRow> rowsOf(const std::shared_ptr<const CSVData> &data) {
-        QList<CSVRow> rows;
-        rows.reserve(qsizetype(data->rowStarts.size()) - 1);
-        for (qsizetype row = 0; row + 1 < qsizetype(data->rowStarts.size()); ++row)
-            rows.append(CSVRow(data, row));
+        QList<CSVRow> rows(qsizetype(data->rowStarts.size()) - 1);
+        qsizetype index = 0;
+        for (CSVRow &row : rows) { // filled in place: hundreds of thousands of rows are common
+            row.m_data = data;
+            row.m_row = index++;
+        }
         return rows;
     }
 
     qsizetype start(qsizetype index) const { return starts.empty() ? wideStarts[index] : starts[index]; }
-    qsizetype fieldCount(qsizetype row) const { return rowStarts[row + 1] - rowStarts[row] - 1; }
 
-    // Field column of row; column is below fieldCount(row).
+    // Field column of row; the empty text when the record was shorter.
     QString field(qsizetype row, qsizetype column) const {
         const qsizetype index = rowStarts[row] + column;
+        if (index + 1 >= rowStarts[row + 1])
+            return QString();
         const qsizetype begin = start(index), end = start(index + 1) - 1;
         if (isUtf8)
-            return fieldText(utf8.constData() + begin, utf8.constData() + end);
-        return fieldText(text.constData() + begin, text.constData() + end);
+            return fieldText(utf8.constData() + begin, utf8.constData() + end, utf8.constData() + utf8.size());
+        return fieldText(text.constData() + begin, text.constData() + end, text.constData() + text.size());
     }
+
+    // The column that answers key, or -1.
+    int column(const QString &key) const;
 
     QStringList names;
     QHash<QString, int> exact;  // the later column wins for a repeated name
     QHash<QString, int> folded; // case-folded name -> the column exact gives the leftmost such name
+    // Callers mostly look fields up with the header's own strings: those are
+    // found by the address of their text, hashed in a table of twice the
+    // header's size, before any hashing of text.
+    struct Known {
+        const QChar *address = nullptr;
+        qsizetype size = 0;
+        int column = -1;
+    };
+    std::vector<Known> known;
+    size_t knownMask = 0; // known.size() - 1, a power of two less one
+    size_t slot(const QChar *address) const {
+        return size_t((quintptr(address) >> 3) * 0x9E3779B97F4A7C15ULL >> 32) & knownMask;
+    }
 
     bool isUtf8 = false;
     std::shared_ptr<const char[]> storage; // what utf8 lies in when it does not own its bytes
@@ -236,44 +445,59 @@ template <typename Char, typename Offset> struct Table {
     }
 };
 
-template <typename Char, typename Offset>
-QStringList readTable(const Char *begin, const Char *end, std::vector<Offset> &starts,
-                      std::vector<qsizetype> &rowStarts) {
-    starts.reserve(size_t((end - begin) / 32));
+// The header, and each row's field offsets into starts and rowStarts; returns
+// the end of the input (see forEachSeparator). size bounds the input's length.
+template <typename Char, typename Offset, typename More>
+const Char *readTable(const Char *begin, qsizetype size, More &&more, std::vector<Offset> &starts,
+                      std::vector<qsizetype> &rowStarts, QStringList &header) {
+    // Generous guesses cost only address space: pages nobody writes stay unused.
+    starts.reserve(size_t(size / 16));
+    rowStarts.reserve(size_t(size / 128));
     Table<Char, Offset> table{begin, starts, rowStarts, {}};
-    readRecords(begin, end, table);
-    return table.header;
+    const Char *end = readRecords(begin, more, table);
+    header = std::move(table.header);
+    return end;
 }
 
-template <typename Text> CSVTable tableOf(Text input, std::shared_ptr<const char[]> storage = {}) {
-    const auto *begin = input.constData();
-    const auto *end = begin + input.size();
+// The table in the input at begin (see readTable); keep(data, end) gives the
+// rows' data what the input lies in.
+template <typename Char, typename More, typename Keep>
+CSVTable tableOf(const Char *begin, qsizetype size, More &&more, Keep &&keep) {
     std::vector<quint32> starts;
     std::vector<qint64> wideStarts;
     std::vector<qsizetype> rowStarts = {0};
-    const QStringList header = input.size() < qsizetype(std::numeric_limits<quint32>::max())
-                                   ? readTable(begin, end, starts, rowStarts)
-                                   : readTable(begin, end, wideStarts, rowStarts);
+    QStringList header;
+    const Char *end = size < qsizetype(std::numeric_limits<quint32>::max())
+                          ? readTable(begin, size, more, starts, rowStarts, header)
+                          : readTable(begin, size, more, wideStarts, rowStarts, header);
     if (header.isEmpty())
         return {};
     auto data = std::make_shared<CSVData>(header);
     data->starts = std::move(starts);
     data->wideStarts = std::move(wideStarts);
     data->rowStarts = std::move(rowStarts);
-    if constexpr (std::is_same_v<Text, QByteArray>) {
-        data->isUtf8 = true;
-        data->storage = std::move(storage);
-        data->utf8 = std::move(input);
-    } else {
-        data->text = std::move(input);
-    }
+    keep(*data, end);
     return {header, CSVData::rowsOf(data)};
+}
+
+CSVTable tableOf(QByteArray utf8) {
+    const char *end = utf8.constData() + utf8.size();
+    return tableOf(utf8.constData(), utf8.size(), allOf(end), [&utf8](CSVData &data, const char *) {
+        data.isUtf8 = true;
+        data.utf8 = std::move(utf8);
+    });
+}
+
+CSVTable tableOf(QString text) {
+    const QChar *end = text.constData() + text.size();
+    return tableOf(text.constData(), text.size(), allOf(end),
+                   [&text](CSVData &data, const QChar *) { data.text = std::move(text); });
 }
 
 template <typename Text> QList<QStringList> recordsOf(const Text &input) {
     using Char = std::remove_cv_t<std::remove_pointer_t<decltype(input.constData())>>;
     RecordList<Char> list;
-    readRecords(input.constData(), input.constData() + input.size(), list);
+    readRecords(input.constData(), allOf(input.constData() + input.size()), list);
     return std::move(list.records);
 }
 
@@ -358,6 +582,26 @@ CSVData::CSVData(QStringList columnNames)
         if (!folded.contains(key))
             folded.insert(key, exact.value(name));
     }
+    known.resize(std::bit_ceil(size_t(names.size()) * 2 + 1));
+    knownMask = known.size() - 1;
+    for (const QString &name : std::as_const(names)) {
+        size_t at = slot(name.constData());
+        while (known[at].address && known[at].address != name.constData())
+            at = (at + 1) & knownMask;
+        known[at] = Known{name.constData(), name.size(), exact.value(name)};
+    }
+}
+
+int CSVData::column(const QString &key) const {
+    for (size_t at = slot(key.constData()); known[at].address; at = (at + 1) & knownMask) {
+        if (known[at].address == key.constData() && known[at].size == key.size())
+            return known[at].column;
+    }
+    if (const auto found = exact.constFind(key); found != exact.cend())
+        return *found;
+    if (const auto found = folded.constFind(key.toCaseFolded()); found != folded.cend())
+        return *found;
+    return -1;
 }
 
 CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
@@ -374,21 +618,16 @@ CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
 }
 
 QString CSVRow::field(qsizetype column) const {
-    if (!m_data || column < 0 || column >= m_data->fieldCount(m_row))
-        return QString(); // the record was shorter than the header
-    return m_data->field(m_row, column);
+    if (!m_data || column < 0)
+        return QString();
+    return m_data->field(m_row, column); // empty when the record was shorter
 }
 
 std::optional<qsizetype> CSVRow::column(const QString &key) const {
-    if (!m_data)
+    const int column = m_data ? m_data->column(key) : -1;
+    if (column < 0)
         return std::nullopt;
-    auto column = m_data->exact.constFind(key);
-    if (column == m_data->exact.cend()) {
-        column = m_data->folded.constFind(key.toCaseFolded());
-        if (column == m_data->folded.cend())
-            return std::nullopt;
-    }
-    return *column;
+    return column;
 }
 
 std::optional<QString> CSVRow::operator[](const QString &key) const {
@@ -396,6 +635,11 @@ std::optional<QString> CSVRow::operator[](const QString &key) const {
     if (!at)
         return std::nullopt;
     return field(*at);
+}
+
+QString CSVRow::value(const QString &key) const {
+    const std::optional<qsizetype> at = column(key);
+    return at ? field(*at) : QString();
 }
 
 QHash<QString, QString> CSVRow::values() const {
@@ -432,16 +676,30 @@ CSVTable parseCSVFile(const QString &path) {
         return parseCSV(file.readAll());
     const std::shared_ptr<char[]> buffer = fileBuffer(size);
     qint64 length = 0;
-    while (length < size) {
-        const qint64 read = file.read(buffer.get() + length, size - length);
+    // Reads the next piece, small enough to be parsed while still in the cache,
+    // and returns the end of what has been read. At the end of the file (or
+    // when it shrank while being read) the end stays where it is.
+    const auto more = [&]() -> const char * {
+        constexpr qint64 piece = 512 << 10;
+        const qint64 read = length < size ? file.read(buffer.get() + length, std::min(piece, size - length)) : 0;
         if (read < 0)
             throw Error(QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
-        if (read == 0)
-            break; // the file shrank while being read
         length += read;
+        return buffer.get() + length;
+    };
+    for (qint64 before = -1; length < std::min<qint64>(size, 3) && length != before;) {
+        before = length;
+        more();
     }
-    // The rows keep the buffer; the byte array only looks into it.
-    return tableOf(withoutByteOrderMark(QByteArray::fromRawData(buffer.get(), length)), buffer);
+    const qsizetype mark = QByteArrayView(buffer.get(), length).startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    // The rows keep the buffer; their byte array only looks into it.
+    return tableOf(static_cast<const char *>(buffer.get()) + mark, size - mark, more,
+                   [&buffer, mark](CSVData &data, const char *end) {
+                       const char *begin = buffer.get() + mark;
+                       data.isUtf8 = true;
+                       data.storage = buffer;
+                       data.utf8 = QByteArray::fromRawData(begin, end - begin);
+                   });
 }
 
 QString csvText(const QStringList &header, const QList<QStringList> &rows) {

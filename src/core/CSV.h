@@ -24,7 +24,7 @@ public:
     // was too short for gives the empty text. Of two equal names the later wins.
     std::optional<QString> operator[](const QString &key) const;
     // operator[] with the empty text for a missing column.
-    QString value(const QString &key) const { return (*this)[key].value_or(QString()); }
+    QString value(const QString &key) const;
 
     // Column name -> field, the form of the record keyed by name.
     QHash<QString, QString> values() const;
@@ -37,9 +37,6 @@ public:
 
 private:
     friend struct CSVData;
-    CSVRow(std::shared_ptr<const CSVData> data, qsizetype row)
-        : m_data(std::move(data))
-        , m_row(row) {}
 
     std::shared_ptr<const CSVData> m_data;
     qsizetype m_row = 0;

@@ -55,22 +55,36 @@ QList<QStringView> graphemeClusters(const QString &text) {
     return clusters;
 }
 
-// Whether text's first character would cling to a quote or space before it
-// (a combining mark, a joiner), making that quote or space ordinary text.
-bool clingsToWhatPrecedes(QStringView text) {
-    const QString withQuote = u'\'' + text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, withQuote);
-    finder.setPosition(1);
-    return !text.isEmpty() && !finder.isAtBoundary();
-}
+// The characters of text as they read after a Latin letter and before a quote.
+// Qt splits characters by their surroundings: syllables in Indic and a few
+// other scripts, the default Unicode rules elsewhere, and only the default rules
+// join a quote or space to its neighbour (a mark to the one before it, a
+// prepended mark such as U+0600 to the one after it). Quoting worked out here
+// therefore holds wherever an argument stands in a line.
+struct Characters {
+    QList<QStringView> list;
+    bool firstClingsToWhatPrecedes = false;
+    bool lastClingsToWhatFollows = false;
+};
 
-// Whether text's last character would cling to a quote or space after it
-// (prepended concatenation marks such as U+0600).
-bool clingsToWhatFollows(QStringView text) {
-    const QString withQuote = text + u'\'';
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, withQuote);
-    finder.setPosition(text.size());
-    return !text.isEmpty() && !finder.isAtBoundary();
+Characters charactersOf(QStringView text) {
+    const QString set = u'x' + text + u'\'';
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, set);
+    Characters characters;
+    finder.setPosition(1);
+    characters.firstClingsToWhatPrecedes = !text.isEmpty() && !finder.isAtBoundary();
+    finder.setPosition(set.size() - 1);
+    characters.lastClingsToWhatFollows = !text.isEmpty() && !finder.isAtBoundary();
+    finder.toStart();
+    qsizetype start = 0; // in text
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        const qsizetype textEnd = std::min(end - 1, text.size());
+        if (textEnd > start) {
+            characters.list.append(text.sliced(start, textEnd - start));
+            start = textEnd;
+        }
+    }
+    return characters;
 }
 
 } // namespace
@@ -141,15 +155,15 @@ QString shellQuote(const QString &argument) {
     // character of its own. So a leading mark goes before the opening quote, a
     // trailing prepended mark after the closing one, and a quote carrying a mark
     // is double-quoted. A POSIX shell reads all of these the same way.
-    QList<QStringView> characters = graphemeClusters(argument);
+    Characters characters = charactersOf(argument);
     QString quoted;
-    if (!characters.isEmpty() && clingsToWhatPrecedes(characters.front()))
-        quoted += characters.takeFirst();
+    if (characters.firstClingsToWhatPrecedes)
+        quoted += characters.list.takeFirst();
     QStringView trailing;
-    if (!characters.isEmpty() && clingsToWhatFollows(characters.back()))
-        trailing = characters.takeLast();
+    if (characters.lastClingsToWhatFollows && !characters.list.isEmpty())
+        trailing = characters.list.takeLast();
     quoted += u'\'';
-    for (const QStringView character : std::as_const(characters)) {
+    for (const QStringView character : std::as_const(characters.list)) {
         if (character == u"'")
             quoted += u"'\\''";
         else if (character.contains(u'\''))
@@ -162,13 +176,14 @@ QString shellQuote(const QString &argument) {
 
 QString displayCommand(const QStringList &arguments) {
     QString line = QStringLiteral("gam");
-    QString previous = line;
+    bool lastClings = false;
     for (const QString &argument : arguments) {
         // A tab separates characters where a space would be joined to a neighbour.
-        QString quoted = shellQuote(argument);
-        line += clingsToWhatFollows(previous) || clingsToWhatPrecedes(quoted) ? u'\t' : u' ';
+        const QString quoted = shellQuote(argument);
+        const Characters characters = charactersOf(quoted);
+        line += lastClings || characters.firstClingsToWhatPrecedes ? u'\t' : u' ';
         line += quoted;
-        previous = std::move(quoted);
+        lastClings = characters.lastClingsToWhatFollows;
     }
     return line;
 }

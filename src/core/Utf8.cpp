@@ -2,9 +2,7 @@
 
 #include <QStringDecoder>
 
-QString textOfUtf8(QByteArrayView bytes) {
-    if (!bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes);
+QString textOfUtf8WithMark(QByteArrayView bytes) {
     return QStringDecoder(QStringDecoder::Utf8,
                           QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless)
         .decode(bytes);

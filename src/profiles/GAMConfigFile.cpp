@@ -284,6 +284,15 @@ QString makeBackup(const QString &folder) {
     return target;
 }
 
+std::optional<EditError> editRefusal(const QString &folder) {
+    try {
+        readForEditing(filePath(folder));
+    } catch (const EditError &error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
 QString appendSection(const QString &folder, const QString &section, const QString &credentialsFolder,
                       const QString &domain) {
     const QString path = filePath(folder);

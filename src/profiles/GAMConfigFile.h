@@ -54,6 +54,10 @@ QString credentialsBase(const QString &folder);
 // taken) with mode 0600 and returns its path. Throws FileError.
 QString makeBackup(const QString &folder);
 
+// The EditError (missing or notUTF8) that appendSection and removeSection
+// would throw for folder's gam.cfg as it stands, or none when it can be edited.
+std::optional<EditError> editRefusal(const QString &folder);
+
 // Backs up, then appends one line feed and a [section] with config_dir,
 // customer_id and domain; the old bytes stay as they were. Returns the backup's
 // path. Throws EditError (missing, notUTF8, sectionExists) or FileError.

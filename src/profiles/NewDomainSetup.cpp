@@ -49,6 +49,10 @@ NewDomainSetup::NewDomainSetup(ProfileStore *store, DesktopServices *desktop, QO
     , m_store(store)
     , m_desktop(desktop) {}
 
+NewDomainSetup::~NewDomainSetup() {
+    m_testRuns.kill();
+}
+
 QString NewDomainSetup::layoutValue(Layout layout) {
     return layout == Layout::folder ? u"folder"_s : u"section"_s;
 }
@@ -204,6 +208,13 @@ std::optional<QString> NewDomainSetup::validationMessage() const {
             return fullPathMessage;
         if (!QFileInfo(GAMConfigFile::filePath(folder)).isFile())
             return u"That folder has no gam.cfg."_s;
+        // Said before Start, so nothing is prepared for a file that will not be edited.
+        if (const std::optional<EditError> refusal = GAMConfigFile::editRefusal(folder)) {
+            return refusal->kind() == EditError::Kind::notUTF8
+                       ? u"That folder's gam.cfg isn't UTF-8 text, so Tarnwick won't edit it. Save it as UTF-8, or "
+                         u"choose another folder."_s
+                       : u"That folder's gam.cfg can't be read."_s;
+        }
         if (!m_addedSection) {
             if (auto message = GAMConfigFile::validateSectionName(trimSpacesAndTabs(m_sectionName), existingSections()))
                 return message;
@@ -348,7 +359,9 @@ QCoro::Task<> NewDomainSetup::testAndAdd() {
     QString failure;
     try {
         run = co_await GAM::runGAM(DomainCheck::arguments(), DomainCheck::timeoutSeconds,
-                                   GAM::ProfileChoice::specific(pending));
+                                   GAM::ProfileChoice::specific(pending), m_testRuns);
+    } catch (const Cancelled &) {
+        co_return; // the wizard is being destroyed
     } catch (const std::exception &error) {
         failure = u"Test failed: "_s + errorDescription(error);
     }

@@ -5,8 +5,11 @@
 #include "core/Console.h"
 #include "core/GAM.h"
 #include "core/SpaceTrim.h"
+#include "core/TerminalLine.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/MessageRunOutcome.h"
+
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
@@ -17,13 +20,6 @@ constexpr auto findLimit = "50";
 
 QString confirmationTail() {
     return u"\n\nThis action cannot be undone. Continue?\n\nDomain: "_s + currentActiveProfile().displayName();
-}
-
-// gam rewrites its progress counters with carriage returns; each one starts a new line.
-QString withLineFeeds(QString text) {
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
-    return text;
 }
 
 } // namespace
@@ -180,8 +176,11 @@ void GmailModel::startRun(bool preview, MailTargetFields *target, WorkItems item
 
 // ---- Runs ----
 
+// Each run guards itself: the model may be destroyed while gam runs, so after every
+// co_await (and in the line handler) it goes on only while `self` is set.
 QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget target, QStringList targetArguments,
                                    QString targetDescription, CancelToken cancel) {
+    const QPointer<GmailModel> self(this);
     const LogKind outputKind = preview ? LogKind::preview : LogKind::plain;
     m_console->log((preview ? u"[PREVIEW] "_s : u"[DELETE] "_s) + QString::number(items.values.size()) +
                        u" item(s) — target: "_s + targetDescription,
@@ -201,26 +200,34 @@ QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget tar
         m_console->log(u">> "_s + displayCommand(arguments), LogKind::command);
 
         MessageRunTally tally;
+        // Named, not built inside the co_await: GCC 12 destroys such temporaries twice.
+        const GAM::LineHandler onLine = [self, &tally, outputKind](const QString &output) {
+            // Resolved as a terminal would: gam rewrites its "Got N ..." counters in place.
+            const QString line = asTerminalShows(output).toString();
+            tally.addLine(line);
+            const QString trimmed = trimSpacesAndTabs(line);
+            if (!self || trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
+                return;
+            self->m_console->log(u"  "_s + line, outputKind);
+        };
         int status = 0;
         try {
-            status = co_await GAM::streamGAM(
-                arguments,
-                [this, &tally, outputKind](const QString &output) {
-                    // gam rewrites its "Got N ..." counters with carriage returns; each is a line of its own.
-                    const QStringList lines = output.split(u'\r');
-                    for (const QString &line : lines) {
-                        tally.addLine(line);
-                        const QString trimmed = trimSpacesAndTabs(line);
-                        if (trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
-                            continue;
-                        m_console->log(u"  "_s + line, outputKind);
-                    }
-                },
-                cancel);
+            status = co_await GAM::streamGAM(arguments, onLine, cancel);
+        } catch (const EndedBySignal &crash) {
+            if (!self)
+                co_return;
+            m_console->log(u"  FAILED: "_s + value + u" (signal "_s + QString::number(crash.signal()) + u")"_s,
+                           LogKind::error);
+            ++failed;
+            continue;
         } catch (const std::exception &error) {
+            if (!self)
+                co_return;
             m_console->logFailure(error, u"delete"_s);
             break;
         }
+        if (!self)
+            co_return;
 
         switch (judgeMessageRun(preview, target, status, tally)) {
         case MessageRunOutcome::previewComplete:
@@ -248,16 +255,20 @@ QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget tar
 }
 
 QCoro::Task<> GmailModel::runFind(QStringList arguments, QString query, CancelToken cancel) {
+    const QPointer<GmailModel> self(this);
     m_console->log(u"[FIND] "_s + displayCommand(arguments), LogKind::command);
     CommandResult result;
     try {
         result = co_await GAM::runGAM(arguments, findTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
     } catch (const std::exception &error) {
-        m_console->logFailure(error, u"Find Messages"_s);
+        if (self)
+            m_console->logFailure(error, u"Find Messages"_s);
         co_return;
     }
+    if (!self)
+        co_return;
 
-    m_console->logOutput(withLineFeeds(result.stdErr), LogKind::warning, 15);
+    m_console->logOutput(result.stdErr, LogKind::warning, 15);
     const QString output = result.stdOut.trimmed();
     if (output.isEmpty()) {
         m_console->log(u"  No messages returned — the mailbox may have no matching messages."_s, LogKind::warning);

@@ -156,6 +156,9 @@ const QList<QStringList> awkwardArguments = {
     {u"it's \u0903"_s, u"\u0D4E"_s, u"\u0D4Ea"_s, u"'\u0D4E"_s},
     {u"\r\n"_s, u"\t\u0301"_s, u"\u0600\t"_s, u"\u0301\r"_s},
     {u"''"_s, u"\\'"_s, u"\"\u0301"_s, u"\\\u0301"_s, u" \u0301"_s},
+    // Telugu marks split by syllables when alone, joined to a quote after Latin text.
+    {u"\u0C00"_s, QString(), u"\u0300"_s, u"\u2200\u0C00"_s},
+    {u"'\u0C00"_s, u"\u0C15'\u0C00"_s, u"\u0C00'"_s, u"x'\u0C00"_s},
 };
 
 // What /bin/sh makes of a command line: its words, "gam" first.

@@ -162,6 +162,14 @@ private Q_SLOTS:
                    s.setCfgFolder(dir.path());
                })
             << u"That folder has no gam.cfg."_s;
+        QTest::newRow("gam.cfg not UTF-8, before the section name")
+            << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir, ProfileStore &) {
+                   section(s);
+                   writeBytes(dir.filePath(u"gam.cfg"_s), "[district-b]\ndomain = caf\xe9.example.org\n");
+                   s.setCfgFolder(dir.path());
+               })
+            << u"That folder's gam.cfg isn't UTF-8 text, so Tarnwick won't edit it. Save it as UTF-8, or choose "
+               u"another folder."_s;
         QTest::newRow("section default") << Setup([section](NewDomainSetup &s, const QTemporaryDir &dir,
                                                             ProfileStore &) {
             section(s);
@@ -271,7 +279,7 @@ private Q_SLOTS:
 
         // The script was opened, with the section's settings.
         QCOMPARE(m_desktop->openedScripts.size(), 1);
-        QVERIFY(m_desktop->openedScripts.first().endsWith(u"/Set Up district-b.command"_s));
+        QVERIFY(m_desktop->openedScripts.first().endsWith(u"/Set-Up-district-b.command"_s));
         const QString script = QString::fromUtf8(readBytes(m_desktop->openedScripts.first()));
         QVERIFY(
             script.contains(u"\nexport GAMCFGDIR="_s + path(u"shared"_s) + u"\nexport GAMCFGSECTION=district-b\n"_s));
@@ -293,6 +301,24 @@ private Q_SLOTS:
         QCOMPARE(m_setup->addedSection(), std::nullopt);
         QVERIFY(m_setup->note()->startsWith(u"Removed [district-b] from gam.cfg. Backup: "_s));
         QCOMPARE(finished.count(), 1);
+    }
+
+    // Someone saved gam.cfg in another encoding while setup ran: it is left as it is, and the wizard says why.
+    void removeSection_ofAFileNoLongerUTF8_leavesItAndSaysWhy() {
+        fillSectionForm();
+        m_setup->start();
+        QCOMPARE(m_setup->addedSection(), u"district-b"_s);
+        const QByteArray latin1 = readBytes(path(u"shared/gam.cfg"_s)).replace("district-a", "caf\xe9");
+        writeBytes(path(u"shared/gam.cfg"_s), latin1);
+
+        QSignalSpy finished(m_setup.get(), &NewDomainSetup::finished);
+        m_setup->removeSection();
+        QCOMPARE(m_setup->errorMessage(), u"Couldn't remove the section: The gam.cfg at "_s +
+                                              path(u"shared/gam.cfg"_s) +
+                                              u" isn't UTF-8 text, so Tarnwick left it unchanged."_s);
+        QCOMPARE(readBytes(path(u"shared/gam.cfg"_s)), latin1);
+        QCOMPARE(m_setup->addedSection(), u"district-b"_s);
+        QCOMPARE(finished.count(), 0);
     }
 
     void folderLayout_start_makesAnOwnerOnlyFolder() {
@@ -448,14 +474,23 @@ private Q_SLOTS:
         awaitTask(std::move(cancelled));
         QCOMPARE(m_store->profiles().size(), before);
 
+        // The window goes while gam runs: the test ends with it, gam too.
+        const QString pidFile = m_dir->filePath(u"pid"_s);
+        QSettings().setValue(u"gamPath"_s,
+                             writeScript(m_dir->path(), u"slower-gam"_s,
+                                         u"echo $$ > '"_s + pidFile +
+                                             u"'\nsleep 30\necho 'Primary Domain: district-c.example.org'\n"_s));
         auto closing = std::make_unique<NewDomainSetup>(m_store.get(), m_desktop.get());
         closing->setName(u"District C"_s);
         closing->setAdmin(u"admin@district-c.example.org"_s);
         closing->setConfigDir(path(u"c"_s));
         closing->start();
         QCoro::Task<> orphaned = closing->testAndAdd();
+        QTRY_VERIFY(pidFromFile(pidFile) > 0);
         closing.reset();
-        awaitTask(std::move(orphaned));
+        QVERIFY(orphaned.isReady());
+        QVERIFY(!processIsRunning(pidFromFile(pidFile)));
+        QCoreApplication::processEvents();
         QCOMPARE(m_store->profiles().size(), before);
     }
 };

@@ -4,6 +4,7 @@
 #include "core/Console.h"
 #include "profiles/AssistantKeySettings.h"
 #include "profiles/DomainSettings.h"
+#include "profiles/NewDomainSetup.h"
 #include "profiles/ProfileEditor.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/ui/DomainSettingsPane.h"
@@ -121,6 +122,28 @@ private Q_SLOTS:
         QCOMPARE(m_window->currentTab(), SettingsTab::security);
         QTest::mouseClick(child<QPushButton>(u"closeSettingsButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!m_window);
+    }
+
+    // Each pane gets the window height it needs, whichever pane was shown before it.
+    void windowHeight_followsThePaneShown() {
+        openOn(SettingsTab::gam);
+        const auto fits = [this] {
+            const QWidget *page = m_window->tabs()->currentWidget();
+            return page->height() >= page->heightForWidth(page->width());
+        };
+        const int gamHeight = m_window->height();
+        QVERIFY(fits());
+        m_window->showTab(SettingsTab::domains);
+        const int domainsHeight = m_window->height();
+        m_window->showTab(SettingsTab::security);
+        QVERIFY(fits());
+        const int securityHeight = m_window->height();
+        QVERIFY(securityHeight < domainsHeight);
+        QVERIFY2(gamHeight < securityHeight, "the GAM pane is the shortest");
+        m_window->showTab(SettingsTab::assistant);
+        QVERIFY(fits());
+        m_window->showTab(SettingsTab::gam);
+        QCOMPARE(m_window->height(), gamHeight);
     }
 
     void gamPane_chooseAndAutodetect() {
@@ -328,6 +351,33 @@ private Q_SLOTS:
         QTest::keyClick(sheet.data(), Qt::Key_Escape);
         QTRY_VERIFY(!sheet);
         QCOMPARE(m_store->profiles().size(), 2);
+    }
+
+    // A gam.cfg in another encoding is refused before anything is prepared.
+    void setupSheet_refusesAGamCfgThatIsNotUTF8() {
+        const QByteArray latin1 = "[DEFAULT]\nconfig_dir = caf\xe9\n\n[district-a]\ndomain = a.example.org\n";
+        writeBytes(m_dir->filePath(u"gam.cfg"_s), latin1);
+        openOn(SettingsTab::domains);
+        m_window->domainsPane()->showSetup();
+        QPointer<DomainSetupSheet> sheet = m_window->findChild<DomainSetupSheet *>();
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QTest::mouseClick(sheet->findChild<QPushButton *>(u"sectionLayoutButton"_s), Qt::LeftButton);
+        QTest::keyClicks(sheet->findChild<QLineEdit *>(u"nameField"_s), u"District B"_s);
+        QTest::keyClicks(sheet->findChild<QLineEdit *>(u"adminField"_s), u"admin@district-b.example.org"_s);
+        QTest::keyClicks(sheet->findChild<QLineEdit *>(u"cfgFolderField"_s), m_dir->path());
+
+        auto *status = sheet->findChild<StatusLabel *>(u"statusLine"_s);
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(), u"That folder's gam.cfg isn't UTF-8 text, so Tarnwick won't edit it. Save it as "
+                                 u"UTF-8, or choose another folder."_s);
+        auto *start = sheet->findChild<QPushButton *>(u"startButton"_s);
+        QVERIFY(!start->isEnabled());
+        QTest::keyClick(sheet->findChild<QLineEdit *>(u"cfgFolderField"_s), Qt::Key_Return);
+        QCOMPARE(sheet->setup()->stage(), NewDomainSetup::Stage::form);
+        QCOMPARE(readBytes(m_dir->filePath(u"gam.cfg"_s)), latin1);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"gam.cfg"_s});
+        QVERIFY(m_desktop->openedScripts.isEmpty());
     }
 
     // The window may close while its checks run; they end quietly.

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -417,6 +418,24 @@ private Q_SLOTS:
         QVERIFY(process.waitForStarted());
         QVERIFY(!process.waitForFinished(500));
         process.terminate();
+        QVERIFY(process.waitForFinished(5000));
+    }
+
+    void outputStreamsWhileTheCommandStillWorks() {
+        const QString dir = seedFresh(u"streaming"_s, u"example.net"_s, 30);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"GAMCFGDIR"_s, dir);
+        env.insert(u"PRACTICE_GAM_LINE_DELAY_MS"_s, u"3000"_s);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(PRACTICE_GAM_PATH), {u"print"_s, u"users"_s});
+        QVERIFY(process.waitForReadyRead(30000));
+        QVERIFY(process.readAll().startsWith("Getting all Users"));
+        // The run still holds its domain: the line left before the command was done.
+        QLockFile lock(dir + u"/practice-domain.json.lock"_s);
+        QVERIFY(!lock.tryLock(0));
+        process.kill();
         QVERIFY(process.waitForFinished(5000));
     }
 

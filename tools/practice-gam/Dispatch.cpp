@@ -266,7 +266,7 @@ void runForUsers(Context &ctx, Args &args, const RunSettings &settings) {
 
 } // namespace
 
-void runGam(const QStringList &argv, Output &out, const Hooks &hooks, QString *stdoutFile, QString *stderrFile) {
+void runGam(const QStringList &argv, Output &out, const Hooks &hooks) {
     Args args(argv);
     RunSettings settings;
     QList<QPair<QString, QString>> configVars;
@@ -310,7 +310,7 @@ void runGam(const QStringList &argv, Output &out, const Hooks &hooks, QString *s
                 if (what == u"csv"_s)
                     out.setCsvRedirect(path, append);
                 else if (path != u"-"_s)
-                    *(what == u"stdout"_s ? stdoutFile : stderrFile) = path;
+                    out.redirect(what == u"stdout"_s ? Output::Out : Output::Err, path);
             } else if (kw == u"multiprocess"_s) {
                 args.next(QString());
             } else {

@@ -76,12 +76,28 @@ void SettingsWindow::fitToTab() {
             index == m_tabs->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored;
         m_tabs->widget(index)->setSizePolicy(policy, policy);
     }
+    // The pages tell the tab widget of their new policies only through posted
+    // events; measure now rather than with the previous pane's size.
+    m_tabs->updateGeometry();
     layout()->activate();
     // The list and the long profile form scroll; they get a fixed, generous height.
     int height = domainsHeight;
-    if (currentTab() != SettingsTab::domains)
-        height = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
+    if (currentTab() != SettingsTab::domains) {
+        // The tab widget's own height-for-width is that of its tallest page, so
+        // ask the page shown, at the width the tab widget gives its pages.
+        const QWidget *page = m_tabs->currentWidget();
+        const QWidget *pages = page->parentWidget();
+        if (m_tabs->isVisible() && page->hasHeightForWidth())
+            height = this->height() - pages->height() + page->heightForWidth(pages->width());
+        else
+            height = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
+    }
     resize(width(), qMax(height, minimumSizeHint().height()));
+}
+
+void SettingsWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    fitToTab();
 }
 
 SettingsTab SettingsWindow::currentTab() const {

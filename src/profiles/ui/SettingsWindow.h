@@ -28,6 +28,9 @@ public:
     DomainSettingsPane *domainsPane() const { return m_domainsPane; }
     AssistantKeySettings *assistantKey() const { return m_assistantKey; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void fitToTab();
 
