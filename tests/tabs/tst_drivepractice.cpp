@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <fnmatch.h>
 #include <memory>
 
@@ -407,7 +406,7 @@ void DrivePracticeTest::stopDuringOUScan_leavesNoGamRunning() {
     QVERIFY(waitIdle(20000));
     QCOMPARE(log().constLast(), u"  Stopped by user."_s);
     for (const qint64 pid : pids())
-        QVERIFY2(QTest::qWaitFor([pid] { return ::kill(pid_t(pid), 0) != 0; }, 5000), qPrintable(QString::number(pid)));
+        QVERIFY2(QTest::qWaitFor([pid] { return !processIsRunning(pid); }, 5000), qPrintable(QString::number(pid)));
 }
 
 QTEST_GUILESS_MAIN(DrivePracticeTest)
