@@ -85,6 +85,7 @@ public:
 
     // The one running task.
     void run(const QString &label, Operation operation);
+    // The first Stop asks the task's gam to stop; a second one kills it at once.
     void stop();
     bool isBusy() const;
     QString busyLabel() const;

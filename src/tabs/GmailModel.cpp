@@ -5,6 +5,7 @@
 #include "core/Console.h"
 #include "core/GAM.h"
 #include "core/SpaceTrim.h"
+#include "core/TerminalLine.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/MessageRunOutcome.h"
 
@@ -22,13 +23,6 @@ constexpr auto findLimit = "50";
 
 QString confirmationTail() {
     return u"\n\nThis action cannot be undone. Continue?\n\nDomain: "_s + currentActiveProfile().displayName();
-}
-
-// gam rewrites its progress counters with carriage returns; each one starts a new line.
-QString withLineFeeds(QString text) {
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
-    return text;
 }
 
 } // namespace
@@ -284,23 +278,31 @@ QCoro::Task<> GmailModel::runSteps(std::shared_ptr<MessageRun> run, QList<Messag
         MessageRunTally tally;
         // Named, not built inside the co_await: GCC 12 destroys such temporaries twice.
         const GAM::LineHandler onLine = [self, run, item = step.item, &tally, outputKind](const QString &output) {
-            // gam rewrites its "Got N ..." counters with carriage returns; each is a line of its own.
-            const QStringList lines = output.split(u'\r');
-            for (const QString &line : lines) {
-                if (const auto mailbox = readMailboxLine(line)) {
+            // gam rewrites its "Got N ..." counters with carriage returns: every piece may name a
+            // mailbox, and the log shows the line as a terminal would.
+            for (const QStringView piece : QStringView(output).tokenize(u'\r')) {
+                if (const auto mailbox = readMailboxLine(piece)) {
                     tally.add(*mailbox);
                     if (run->coversManyMailboxes())
                         run->results.add(item, *mailbox);
                 }
-                const QString trimmed = trimSpacesAndTabs(line);
-                if (!self || trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
-                    continue;
-                self->m_console->log(u"  "_s + line, outputKind);
             }
+            const QString line = asTerminalShows(output).toString();
+            const QString trimmed = trimSpacesAndTabs(line);
+            if (!self || trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
+                return;
+            self->m_console->log(u"  "_s + line, outputKind);
         };
         int status = 0;
         try {
             status = co_await GAM::streamGAM(arguments, onLine, cancel);
+        } catch (const EndedBySignal &crash) {
+            if (!self)
+                co_return;
+            m_console->log(u"  FAILED: "_s + value + u" (signal "_s + QString::number(crash.signal()) + u")"_s,
+                           LogKind::error);
+            ++failed;
+            continue;
         } catch (const std::exception &error) {
             if (!self)
                 co_return;
@@ -338,16 +340,20 @@ QCoro::Task<> GmailModel::runSteps(std::shared_ptr<MessageRun> run, QList<Messag
 }
 
 QCoro::Task<> GmailModel::runFind(QStringList arguments, QString query, CancelToken cancel) {
+    const QPointer<GmailModel> self(this);
     m_console->log(u"[FIND] "_s + displayCommand(arguments), LogKind::command);
     CommandResult result;
     try {
         result = co_await GAM::runGAM(arguments, findTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
     } catch (const std::exception &error) {
-        m_console->logFailure(error, u"Find Messages"_s);
+        if (self)
+            m_console->logFailure(error, u"Find Messages"_s);
         co_return;
     }
+    if (!self)
+        co_return;
 
-    m_console->logOutput(withLineFeeds(result.stdErr), LogKind::warning, 15);
+    m_console->logOutput(result.stdErr, LogKind::warning, 15);
     const QString output = result.stdOut.trimmed();
     if (output.isEmpty()) {
         m_console->log(u"  No messages returned — the mailbox may have no matching messages."_s, LogKind::warning);

@@ -6,6 +6,7 @@
 #include "profiles/ProfileStore.h"
 #include "tabs/GmailModel.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 #include <memory>
 
@@ -48,6 +49,9 @@ private Q_SLOTS:
     void parallel_batchesOnlyManyMailboxTargets();
     void retry_confirmsThenRunsFailedMailboxesAlone();
     void retry_ofAPreviewPreviewsAgain();
+    void runEndedBySignal_failsItsItemAndShowsNoResults();
+    void destroyingTheModelMidRun_endsItsLoop();
+    void destroyingTheConsoleMidRun_finishesTheRunFirst();
     void stop_writesSummaryWithCountsReached();
     void runnerFailure_stopsLoopAndWritesSummary();
     void dismissedConfirmation_writesNothing();
@@ -212,7 +216,8 @@ void GmailModelTest::outputLinesMentioningNoMessagesAreNotLogged() {
     setTarget(form->targetFields(), MailTarget::specific);
     form->setText(u"<a1@mail.example>"_s);
     m_gam->answer(1,
-                  u"Kept line\n   \nThere are NO MESSAGES here\n\rGot 2 Messages for o@x.org...\r\n\tindented kept\n"_s,
+                  u"Kept line\n   \nThere are NO MESSAGES here\n\rGot 1 Messages for o@x.org...\rGot 2 Messages for "
+                  u"o@x.org...\r\n\tindented kept\n"_s,
                   u"User: owner@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
     m_model->previewList(GmailMode::messageID);
     QVERIFY(waitIdle());
@@ -412,6 +417,69 @@ void GmailModelTest::retry_ofAPreviewPreviewsAgain() {
     QVERIFY2(!m_console->results()->action, "nothing is left to retry");
 }
 
+void GmailModelTest::runEndedBySignal_failsItsItemAndShowsNoResults() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    // Item 1 reports a deletion and is then killed: it must not pass for finished.
+    m_gam->answer(1, u"User: a@lakeside.example.org, Delete 2 Messages (1/2)\n"_s);
+    m_gam->endBySignal(1, 9);
+    m_gam->answer(2, u"User: a@lakeside.example.org, Delete 1 Message (1/1)\n"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QStringList log = logLines(*m_console);
+    QVERIFY2(log.contains(u"  FAILED: bad@evil.example (signal 9)"_s), qPrintable(log.join(u'\n')));
+    QVERIFY(log.contains(u"  Finished: worse@evil.example"_s));
+    QCOMPARE(log.constLast(), u"Done — 1 completed, 1 failed."_s);
+
+    // A find that crashes after printing rows shows no partial table.
+    m_console->setResults(std::nullopt); // the domain run's mailbox sheet
+    GmailPropertiesForm *find = m_model->propertiesForm();
+    setTarget(find->targetFields(), MailTarget::specific);
+    find->setFrom(u"bad@evil.example"_s);
+    m_gam->answer(3, u"User,threadId,id,Subject\nowner@lakeside.example.org,t,m,Hi\n"_s);
+    m_gam->endBySignal(3, 11);
+    m_model->findMessages();
+    QVERIFY(waitIdle());
+    log = logLines(*m_console);
+    QCOMPARE(log.constLast(), u"ERROR: Command ended by signal 11."_s);
+    QVERIFY(!m_console->results());
+}
+
+void GmailModelTest::destroyingTheModelMidRun_endsItsLoop() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::specific);
+    form->setText(u"one@evil.example\ntwo@evil.example"_s);
+    m_gam->answer(1, u"first line\n"_s);
+    m_gam->hang(1);
+    m_model->previewList(GmailMode::sender);
+    QTRY_VERIFY(logLines(*m_console).contains(u"  first line"_s));
+
+    m_model.reset();
+    const qsizetype before = m_console->entryCount();
+    m_console->stop(); // the run resumes with its model gone
+    QVERIFY(waitIdle());
+    QCOMPARE(m_gam->runs(), 1);
+    QCOMPARE(logLines(*m_console).mid(before), QStringList(u"Stopping…"_s));
+}
+
+void GmailModelTest::destroyingTheConsoleMidRun_finishesTheRunFirst() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::specific);
+    form->setText(u"one@evil.example\ntwo@evil.example"_s);
+    m_gam->hang(1);
+    m_model->previewList(GmailMode::sender);
+    QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 1; }, 20000));
+
+    QSignalSpy busy(m_console.get(), &Console::busyChanged);
+    m_console.reset();
+    QCOMPARE(busy.size(), 1); // the task ended inside the destructor
+    m_model.reset();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_gam->runs(), 1);
+}
+
 void GmailModelTest::stop_writesSummaryWithCountsReached() {
     GmailListForm *form = m_model->senderForm();
     setTarget(form->targetFields(), MailTarget::specific);
@@ -572,6 +640,7 @@ void GmailModelTest::find_fillsTableWhenHeadersDifferInCase() {
         u"\"Mon, 3 Jun 2024 09:15:02 -0700\"\n"
         u"owner@lakeside.example.org,t2,m2,,billing@evil.example,\"Tue, 4 Jun 2024 10:00:00 -0700\"\n"_s,
         u"Getting all Messages that match query ((from:billing@evil.example)) for owner@lakeside.example.org\n"
+        u"\rGot 1 Message that matched query ((from:billing@evil.example)) for owner@lakeside.example.org..."
         u"\rGot 2 Messages that matched query ((from:billing@evil.example)) for "
         u"owner@lakeside.example.org...\r\n"_s);
     m_model->findMessages();
@@ -588,6 +657,7 @@ void GmailModelTest::find_fillsTableWhenHeadersDifferInCase() {
     QVERIFY2(log.contains(u"  Got 2 Messages that matched query ((from:billing@evil.example)) for "
                           u"owner@lakeside.example.org..."_s),
              qPrintable(log.join(u'\n')));
+    QVERIFY(!log.join(u'\n').contains(u"Got 1 Message"_s)); // rewritten in place, as in a terminal
     QVERIFY(log.contains(u"  Found 2 message(s):"_s));
     QVERIFY(log.contains(u"    Subject: Invoice due"_s));
     QVERIFY(log.contains(u"    Subject: "_s));

@@ -1,7 +1,7 @@
 #include "app/ui/AlertPresenter.h"
 
+#include "app/ui/DestructiveStyle.h"
 #include "core/Console.h"
-#include "core/LogListModel.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -72,9 +72,7 @@ void AlertPresenter::present() {
         if (alert->isDestructive) {
             // The safe answer is the one Return and Escape give.
             box->setDefaultButton(cancel);
-            QPalette warning = confirm->palette();
-            warning.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(130));
-            confirm->setPalette(warning);
+            drawAsDestructive(confirm);
         } else {
             box->setDefaultButton(confirm);
         }
