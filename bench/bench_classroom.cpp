@@ -1,6 +1,8 @@
 // Lists 50,000 courses in the Classroom tab from a gam that prints them, then
 // selects them all, reporting the time to the table shown and event-loop stalls.
 // Times are the best of three rounds, with the process's processor time beside them.
+#include "StallProbe.h"
+
 #include "core/CSV.h"
 #include "core/Console.h"
 #include "tabs/ClassroomModel.h"
@@ -55,30 +57,6 @@ QByteArray coursesCSV() {
     }
     return csvText({u"id"_s, u"name"_s, u"courseState"_s, u"ownerEmail"_s, u"ownerId"_s}, rows).toUtf8();
 }
-
-// The gap between ticks of a fast timer is how long the loop was unavailable.
-class StallProbe {
-public:
-    StallProbe() {
-        m_timer.setInterval(1);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
-    }
-    void start() {
-        m_longest = 0;
-        m_since.start();
-        m_timer.start();
-    }
-    qint64 stop() {
-        m_timer.stop();
-        return m_longest;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_longest = 0;
-};
 
 // Runs the event loop until done() holds.
 void waitUntil(const std::function<bool()> &done) {

@@ -45,6 +45,16 @@ bool isDecimal(const QString &text) {
     return true;
 }
 
+// The title as one shell word: terminals that read their command as a shell line
+// would split a name at its spaces or quotes.
+QString scriptFileName(const QString &title) {
+    QString name = title;
+    for (QChar &c : name)
+        if (!c.isLetterOrNumber() && c != u'.' && c != u'_' && c != u'-')
+            c = u'-';
+    return name + u".command"_s;
+}
+
 QString sectionSuffix(const DomainProfile &profile, const QString &separator) {
     const auto section = profile.effectiveSection();
     return section ? separator + *section : QString();
@@ -79,6 +89,10 @@ QString GAMSetup::gamadvPublisher() {
 GAMSetup::GAMSetup(Console *console, QObject *parent)
     : QObject(parent)
     , m_console(console) {}
+
+GAMSetup::~GAMSetup() {
+    m_checkRuns.kill();
+}
 
 void GAMSetup::dismissBanner() {
     if (m_bannerDismissed)
@@ -124,9 +138,10 @@ QCoro::Task<> GAMSetup::check() {
     // Built outside the co_await: GCC 12 mishandles braced lists inside it.
     const QStringList arguments(u"version"_s);
     try {
-        result = co_await GAM::runGAM(arguments, versionTimeoutSeconds, GAM::ProfileChoice::active());
+        result = co_await GAM::runGAM(arguments, versionTimeoutSeconds, GAM::ProfileChoice::active(), m_checkRuns);
     } catch (const std::exception &error) {
-        if (!self)
+        // Only the destructor cancels a check, and the console may be gone by then.
+        if (!self || dynamic_cast<const Cancelled *>(&error))
             co_return;
         console->log(u"WARNING: Running 'gam version' at "_s + path + u" failed."_s, LogKind::warning);
         console->logFailure(error, u"gam version"_s);
@@ -299,7 +314,7 @@ QString GAMSetup::writeCommandScript(const QString &contents, const QString &tit
     if (folderInfo.isSymLink() || folderInfo.ownerId() != ::getuid() || !QFile::setPermissions(folder, ownerOnly))
         throw Error(u"The folder "_s + folder + u" belongs to someone else or can't be made private."_s);
 
-    const QString path = QDir(folder).filePath(title + u".command"_s);
+    const QString path = QDir(folder).filePath(scriptFileName(title));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(u"Couldn't write "_s + path + u": "_s + file.errorString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CancelToken.h"
+
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
@@ -47,6 +49,8 @@ public:
     static QString gamadvPublisher();
 
     explicit GAMSetup(Console *console, QObject *parent = nullptr);
+    // Kills the checks still running, which then end without a word.
+    ~GAMSetup() override;
 
     const std::optional<Problem> &problem() const { return m_problem; }
     bool isChecking() const { return m_checking; }
@@ -63,7 +67,9 @@ public:
     static QString installerScript(GAMInstaller::Mode mode);
 
     // The script launcher: an owner-only executable file in the temporary
-    // folder, opened in the user's terminal emulator. Both throw Error.
+    // folder, opened in the user's terminal emulator. Both throw Error. The file
+    // is named after the title with every space, quote or other sign but ".", "_"
+    // and "-" turned into "-" ("Install GAM7" gives "Install-GAM7.command").
     static QString writeCommandScript(const QString &contents, const QString &title);
     static void openInTerminal(DesktopServices *desktop, const QString &file);
 
@@ -77,6 +83,8 @@ private:
     void setChecking(bool checking);
 
     Console *m_console;
+    // Every check's gam run; the checks run outside the console's task.
+    CancelToken m_checkRuns;
     std::optional<Problem> m_problem;
     bool m_checking = false;
     bool m_bannerDismissed = false;

@@ -4,24 +4,20 @@
 #include "core/Console.h"
 #include "core/GAM.h"
 #include "core/SpaceTrim.h"
+#include "core/TerminalLine.h"
+
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// GAM rewrites progress counters in place with carriage returns; keep what a
-// terminal would end up showing, so the indent below survives.
-QString asTerminalShows(QString line) {
-    if (line.endsWith(u'\r'))
-        line.chop(1);
-    return line.mid(line.lastIndexOf(u'\r') + 1);
-}
-
-QCoro::Task<> runTokens(Console *console, QStringList tokens, QString commandText, CancelToken cancel) {
+QCoro::Task<> runTokens(QPointer<Console> console, QStringList tokens, QString commandText, CancelToken cancel) {
     console->log(u"[RUN] "_s + commandText, LogKind::command);
     const auto onLine = [console](const QString &output) {
-        const QString line = asTerminalShows(output);
-        if (!trimSpacesAndTabs(line).isEmpty())
+        // Resolved before indenting, or a carriage return would overwrite the indent.
+        const QString line = asTerminalShows(output).toString();
+        if (console && !trimSpacesAndTabs(line).isEmpty())
             console->log(u"  "_s + line, LogKind::plain);
     };
     try {
@@ -31,12 +27,15 @@ QCoro::Task<> runTokens(Console *console, QStringList tokens, QString commandTex
             status = co_await GAM::streamGAM(tokens.mid(1), onLine, cancel);
         else
             status = co_await GAM::stream(u"/usr/bin/env"_s, tokens, onLine, cancel);
+        if (!console)
+            co_return;
         if (status == 0)
             console->log(u"  Command completed successfully."_s, LogKind::success);
         else
             console->log(u"  Command exited with code "_s + QString::number(status) + u"."_s, LogKind::warning);
     } catch (const std::exception &error) {
-        console->logFailure(error, u"command"_s);
+        if (console)
+            console->logFailure(error, u"command"_s);
     }
 }
 
@@ -73,7 +72,7 @@ void CustomCommandModel::run() {
     }
     // Remembered before the console may refuse as busy, so the user can run it later.
     remember(commandText);
-    Console *console = m_console;
+    QPointer<Console> console = m_console;
     m_console->run(u"Custom Command"_s, [console, tokens, commandText](CancelToken cancel) {
         return runTokens(console, tokens, commandText, std::move(cancel));
     });

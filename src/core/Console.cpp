@@ -4,6 +4,7 @@
 #include "core/DesktopServices.h"
 #include "core/Error.h"
 #include "core/GAM.h"
+#include "core/TerminalLine.h"
 #include "core/Utf8.h"
 #include "profiles/ProfileStore.h"
 
@@ -20,14 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// What a terminal shows for a line GAM rewrote in place with carriage returns.
-QStringView asTerminalShowsIt(QStringView line) {
-    if (line.endsWith(u'\r'))
-        line.chop(1);
-    const qsizetype lastReturn = line.lastIndexOf(u'\r');
-    return lastReturn < 0 ? line : line.sliced(lastReturn + 1);
-}
 
 // User-perceived characters, so combined accents and emoji line up in monospace.
 qsizetype characterCount(const QString &text) {
@@ -61,14 +54,16 @@ Console::Console(DesktopServices *desktop, QObject *parent)
 }
 
 Console::~Console() {
-    m_cancel.cancel();
+    // Kills the task's gam and lets the task finish while this object is still whole,
+    // so nothing resumes into a freed console later.
+    m_cancel.kill();
 }
 
 // MARK: The log
 
 void Console::log(const QString &text, LogKind kind) {
     for (const QStringView piece : QStringView(text).tokenize(u'\n'))
-        append(asTerminalShowsIt(piece), kind);
+        append(asTerminalShows(piece), kind);
     if (!m_announceTimer.isActive() && m_announced < m_count)
         m_announceTimer.start();
 }
@@ -104,7 +99,7 @@ void Console::logOutput(const QString &text, LogKind kind, int limit) {
     QStringList pieces;
     for (const QStringView piece : QStringView(text).tokenize(u'\n')) {
         // Resolve carriage returns before indenting, or the indent would be overwritten.
-        const QStringView shown = asTerminalShowsIt(piece);
+        const QStringView shown = asTerminalShows(piece);
         if (!shown.isEmpty())
             pieces.append(u"  "_s + shown);
     }
@@ -117,12 +112,18 @@ void Console::logOutput(const QString &text, LogKind kind, int limit) {
 }
 
 void Console::logFailure(const std::exception &error, const QString &label) {
-    if (dynamic_cast<const Cancelled *>(&error)) {
+    const auto logKilled = [this](bool killed) {
+        if (killed)
+            log(u"  Killed the command and every process it started."_s, LogKind::warning);
+    };
+    if (const auto *cancelled = dynamic_cast<const Cancelled *>(&error)) {
+        logKilled(cancelled->killed());
         log(u"  Stopped by user."_s, LogKind::warning);
         return;
     }
     if (const auto *gamError = dynamic_cast<const GAMError *>(&error);
         gamError && gamError->kind() == GAMError::Kind::timedOut) {
+        logKilled(gamError->killed());
         log(u"  TIMEOUT during "_s + label + u'.', LogKind::error);
         return;
     }
@@ -266,8 +267,12 @@ void Console::finishTask() {
 }
 
 void Console::stop() {
-    if (!m_busy || m_cancel.isCancelled())
+    if (!m_busy)
         return;
+    if (m_cancel.isCancelled()) {
+        m_cancel.kill(); // a second Stop does not wait for the grace period
+        return;
+    }
     log(u"Stopping\u2026"_s, LogKind::warning);
     m_cancel.cancel();
 }

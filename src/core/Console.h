@@ -36,6 +36,13 @@ struct AlertItem {
     std::function<void()> onConfirm;
 };
 
+// A button the results sheet shows beside its exports, for what its owner can do
+// with the rows (for example run the failed ones again).
+struct ResultsAction {
+    QString title;
+    std::function<void()> trigger;
+};
+
 struct ResultsTable {
     QUuid id = QUuid::createUuid();
     QString title;
@@ -44,6 +51,7 @@ struct ResultsTable {
     QStringList columns;
     QList<QStringList> rows;
     QString exportName;
+    std::optional<ResultsAction> action;
 };
 
 enum class ExportFormat { csv, plainText };
@@ -77,6 +85,7 @@ public:
 
     // The one running task.
     void run(const QString &label, Operation operation);
+    // The first Stop asks the task's gam to stop; a second one kills it at once.
     void stop();
     bool isBusy() const;
     QString busyLabel() const;

@@ -21,10 +21,17 @@ private:
 };
 
 // The running task was stopped by the user; reported as "  Stopped by user.".
+// `killed`: its gam had to be killed (a second Stop, or SIGTERM ignored for too long).
 class Cancelled : public Error {
 public:
-    Cancelled()
-        : Error(QStringLiteral("The operation was cancelled.")) {}
+    explicit Cancelled(bool killed = false)
+        : Error(QStringLiteral("The operation was cancelled."))
+        , m_killed(killed) {}
+
+    bool killed() const { return m_killed; }
+
+private:
+    bool m_killed;
 };
 
 // The user-facing text of any error: description() for ours, what() for the rest.

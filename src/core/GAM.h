@@ -25,13 +25,26 @@ public:
     enum class Kind { notFound, timedOut };
 
     static GAMError notFound();
-    static GAMError timedOut();
+    // `killed`: the child ignored SIGTERM and was killed after the grace period.
+    static GAMError timedOut(bool killed = false);
 
     Kind kind() const { return m_kind; }
+    bool killed() const { return m_killed; }
 
 private:
-    GAMError(Kind kind, QString description);
+    GAMError(Kind kind, QString description, bool killed = false);
     Kind m_kind;
+    bool m_killed;
+};
+
+// The child was ended by a signal nobody here sent: a crash, or a kill from outside.
+class EndedBySignal : public Error {
+public:
+    explicit EndedBySignal(int signal);
+    int signal() const { return m_signal; }
+
+private:
+    int m_signal;
 };
 
 // The child could not be started (file vanished, not executable, limits).
@@ -73,8 +86,12 @@ std::optional<QString> autodetectGAM();
 std::unique_ptr<QProcess> makeProcess(const QString &executable, const QStringList &arguments,
                                       const ProfileChoice &profile);
 
+// Every child leads a process group of its own. A stop or time-out sends the group
+// SIGTERM and, when anything of it still runs after a grace period, SIGKILL; a kill
+// request (CancelToken::kill) sends SIGKILL at once and ends the run before returning.
+
 // Runs to completion and returns everything it printed. Throws GAMError::timedOut
-// (which wins over cancellation), Cancelled, or LaunchError.
+// (which wins over cancellation), Cancelled, EndedBySignal or LaunchError.
 QCoro::Task<CommandResult> capture(QString executable, QStringList arguments, double timeoutSeconds,
                                    ProfileChoice profile, CancelToken cancel = {});
 // capture() with the located gam; throws GAMError::notFound before anything else.
@@ -83,11 +100,12 @@ QCoro::Task<CommandResult> runGAM(QStringList arguments, double timeoutSeconds, 
 
 // Delivers stdout and stderr interleaved, line by line and in order, on the
 // main thread, all before returning the exit status. Active profile, no time-out.
+// Throws like capture().
 QCoro::Task<int> stream(QString executable, QStringList arguments, LineHandler onLine, CancelToken cancel = {});
 QCoro::Task<int> streamGAM(QStringList arguments, LineHandler onLine, CancelToken cancel = {});
 
 // The GAMCFGDIR exported by the user's login-shell profile, if any.
-QCoro::Task<std::optional<QString>> detectShellConfigDir();
+QCoro::Task<std::optional<QString>> detectShellConfigDir(CancelToken cancel = {});
 // The text between the probe's markers, trimmed and ~-expanded; none when absent or blank.
 std::optional<QString> parseShellProbeOutput(const QString &output);
 

@@ -21,11 +21,12 @@ QString loginShell() {
 
 namespace GAM {
 
-QCoro::Task<std::optional<QString>> detectShellConfigDir() {
+QCoro::Task<std::optional<QString>> detectShellConfigDir(CancelToken cancel) {
     // The interactive login shell reads the user's profile files; the markers
     // find the value among whatever those files print.
     const QStringList arguments{u"-ilc"_s, u"printf '"_s + startMarker + u"%s"_s + endMarker + u"' \"$GAMCFGDIR\""_s};
-    const CommandResult result = co_await capture(loginShell(), arguments, 15, ProfileChoice::none());
+    const CommandResult result =
+        co_await capture(loginShell(), arguments, 15, ProfileChoice::none(), std::move(cancel));
     co_return parseShellProbeOutput(result.stdOut);
 }
 

@@ -49,6 +49,10 @@ NewDomainSetup::NewDomainSetup(ProfileStore *store, DesktopServices *desktop, QO
     , m_store(store)
     , m_desktop(desktop) {}
 
+NewDomainSetup::~NewDomainSetup() {
+    m_testRuns.kill();
+}
+
 QString NewDomainSetup::layoutValue(Layout layout) {
     return layout == Layout::folder ? u"folder"_s : u"section"_s;
 }
@@ -355,7 +359,9 @@ QCoro::Task<> NewDomainSetup::testAndAdd() {
     QString failure;
     try {
         run = co_await GAM::runGAM(DomainCheck::arguments(), DomainCheck::timeoutSeconds,
-                                   GAM::ProfileChoice::specific(pending));
+                                   GAM::ProfileChoice::specific(pending), m_testRuns);
+    } catch (const Cancelled &) {
+        co_return; // the wizard is being destroyed
     } catch (const std::exception &error) {
         failure = u"Test failed: "_s + errorDescription(error);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CancelToken.h"
 #include "profiles/DomainProfile.h"
 
 #include <QCoroTask>
@@ -27,6 +28,7 @@ public:
     };
 
     NewDomainSetup(ProfileStore *store, DesktopServices *desktop, QObject *parent = nullptr);
+    ~NewDomainSetup() override;
 
     static QString layoutValue(Layout layout);
     static QString layoutLabel(Layout layout);
@@ -112,4 +114,6 @@ private:
     std::optional<QString> m_addedSection;
     bool m_confirmCancel = false;
     bool m_finished = false;
+    // Fired only by the destructor: the wizard may close while its test runs.
+    CancelToken m_testRuns;
 };

@@ -24,6 +24,10 @@ ProfileEditor::ProfileEditor(ProfileStore *store, Console *console, const Domain
     reloadSections();
 }
 
+ProfileEditor::~ProfileEditor() {
+    m_runs.kill();
+}
+
 bool ProfileEditor::isActive() const {
     return m_store->activeID() == m_profile.id;
 }
@@ -128,7 +132,7 @@ QCoro::Task<> ProfileEditor::testConnection() {
     std::optional<QString> detected;
     try {
         const CommandResult run = co_await GAM::runGAM(DomainCheck::arguments(), DomainCheck::timeoutSeconds,
-                                                       GAM::ProfileChoice::specific(m_profile));
+                                                       GAM::ProfileChoice::specific(m_profile), m_runs);
         if (run.exitCode == 0) {
             detected = DomainCheck::primaryDomain(run);
             result = {true, detected ? u"Connected to "_s + *detected : u"Connected (exit 0)"_s};
@@ -136,6 +140,8 @@ QCoro::Task<> ProfileEditor::testConnection() {
             result = {false,
                       u"Failed (exit "_s + QString::number(run.exitCode) + u"): "_s + DomainCheck::failureDetail(run)};
         }
+    } catch (const Cancelled &) {
+        co_return; // the editor is being destroyed
     } catch (const std::exception &error) {
         result = {false, errorDescription(error)};
     }
@@ -160,9 +166,11 @@ QCoro::Task<> ProfileEditor::detectFromShell() {
     std::optional<QString> found;
     QString message;
     try {
-        found = co_await GAM::detectShellConfigDir();
+        found = co_await GAM::detectShellConfigDir(m_runs);
         message = found ? u"Found GAMCFGDIR in your shell profile."_s
                         : u"GAMCFGDIR isn't set in your shell profile, so GAM uses the default ~/.gam."_s;
+    } catch (const Cancelled &) {
+        co_return; // the editor is being destroyed
     } catch (const std::exception &error) {
         message = u"Couldn't read your shell profile: "_s + errorDescription(error);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CancelToken.h"
 #include "profiles/DomainProfile.h"
 
 #include <QCoroTask>
@@ -36,6 +37,8 @@ public:
     };
 
     ProfileEditor(ProfileStore *store, Console *console, const DomainProfile &profile, QObject *parent = nullptr);
+    // Kills a test or shell probe still running: the editor goes when another profile is chosen.
+    ~ProfileEditor() override;
 
     const DomainProfile &profile() const { return m_profile; }
     bool isActive() const;
@@ -87,4 +90,6 @@ private:
     std::optional<TestResult> m_testResult;
     bool m_detecting = false;
     std::optional<QString> m_detectMessage;
+    // Fired only by the destructor.
+    CancelToken m_runs;
 };

@@ -5,25 +5,24 @@
 #include "core/Console.h"
 #include "core/GAM.h"
 #include "core/SpaceTrim.h"
+#include "core/TerminalLine.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/MessageRunOutcome.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QSettings>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr double findTimeoutSeconds = 60;
+const QString runInParallelKey = u"gmail.runInParallel"_s;
 constexpr auto findLimit = "50";
 
 QString confirmationTail() {
     return u"\n\nThis action cannot be undone. Continue?\n\nDomain: "_s + currentActiveProfile().displayName();
-}
-
-// gam rewrites its progress counters with carriage returns; each one starts a new line.
-QString withLineFeeds(QString text) {
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
-    return text;
 }
 
 } // namespace
@@ -33,13 +32,22 @@ GmailModel::GmailModel(Console *console, QObject *parent)
     , m_console(console)
     , m_messageIDForm(new GmailListForm(this))
     , m_senderForm(new GmailListForm(this))
-    , m_propertiesForm(new GmailPropertiesForm(this)) {}
+    , m_propertiesForm(new GmailPropertiesForm(this))
+    , m_runInParallel(QSettings().value(runInParallelKey, false).toBool()) {}
 
 void GmailModel::setMode(GmailMode mode) {
     if (m_mode == mode)
         return;
     m_mode = mode;
     Q_EMIT modeChanged();
+}
+
+void GmailModel::setRunInParallel(bool parallel) {
+    if (m_runInParallel == parallel)
+        return;
+    m_runInParallel = parallel;
+    QSettings().setValue(runInParallelKey, parallel);
+    Q_EMIT runInParallelChanged();
 }
 
 GmailListForm *GmailModel::listForm(GmailMode mode) const {
@@ -80,12 +88,19 @@ bool GmailModel::checkProperties(const QString &missingQueryMessage) {
 }
 
 GmailModel::WorkItems GmailModel::listItems(GmailMode mode) const {
-    const QString operatorPrefix = mode == GmailMode::sender ? u"from:"_s : u"rfc822msgid:"_s;
+    const bool bySender = mode == GmailMode::sender;
+    const QString operatorPrefix = bySender ? u"from:"_s : u"rfc822msgid:"_s;
     WorkItems items;
     items.values = listForm(mode)->values();
     for (const QString &value : std::as_const(items.values))
         items.terms.append(operatorPrefix + value);
+    items.column = bySender ? u"Sender"_s : u"Message-ID"_s;
     return items;
+}
+
+GmailModel::WorkItems GmailModel::propertiesItems() const {
+    const QString query = m_propertiesForm->query();
+    return {{query}, {query}, u"Query"_s};
 }
 
 // ---- Actions ----
@@ -117,8 +132,7 @@ void GmailModel::deleteList(GmailMode mode) {
 void GmailModel::previewProperties() {
     if (!checkProperties(u"Please fill in at least one search field (From, Keywords, or Date)."_s))
         return;
-    const QString query = m_propertiesForm->query();
-    startRun(true, m_propertiesForm->targetFields(), {{query}, {query}});
+    startRun(true, m_propertiesForm->targetFields(), propertiesItems());
 }
 
 void GmailModel::deleteProperties() {
@@ -128,7 +142,7 @@ void GmailModel::deleteProperties() {
     const QString query = m_propertiesForm->query();
     const QString message = u"Delete all messages matching:\n\n"_s + query + u"\n\nTarget: "_s +
                             target->targetDescription() + confirmationTail();
-    confirmDelete(message, target, {{query}, {query}});
+    confirmDelete(message, target, propertiesItems());
 }
 
 void GmailModel::findMessages() {
@@ -171,58 +185,134 @@ void GmailModel::confirmDelete(const QString &message, MailTargetFields *target,
 }
 
 void GmailModel::startRun(bool preview, MailTargetFields *target, WorkItems items) {
+    auto run = std::make_shared<MessageRun>();
+    run->preview = preview;
+    run->items = std::move(items);
+    run->target = target->target();
+    run->parallel = m_runInParallel;
+    QList<MessageRunStep> steps;
+    for (qsizetype item = 0; item < run->items.values.size(); ++item)
+        steps.append({item, target->targetArguments()});
     m_console->run(preview ? u"Preview"_s : u"Delete Messages"_s,
-                   [this, preview, items, kind = target->target(), arguments = target->targetArguments(),
-                    description = target->targetDescription()](CancelToken cancel) {
-                       return runItems(preview, items, kind, arguments, description, cancel);
+                   [this, run, steps, description = target->targetDescription()](CancelToken cancel) {
+                       return runSteps(run, steps, description, cancel);
                    });
+}
+
+void GmailModel::confirmRetry(std::shared_ptr<MessageRun> run) {
+    const QStringList mailboxes = run->results.failedMailboxes();
+    if (mailboxes.isEmpty())
+        return;
+    const qsizetype count = mailboxes.size();
+    constexpr qsizetype listed = 10;
+    QString list = mailboxes.first(std::min(count, listed)).join(u'\n');
+    if (count > listed)
+        list += u"\n… and "_s + QString::number(count - listed) + u" more"_s;
+    const QString mailboxCount = QString::number(count) + (count == 1 ? u" mailbox"_s : u" mailboxes"_s);
+
+    AlertItem alert;
+    alert.title = u"Retry Failed Mailboxes"_s;
+    if (run->preview) {
+        alert.message = u"Preview again in the "_s + mailboxCount + u" that failed:\n\n"_s + list + u"\n\nDomain: "_s +
+                        currentActiveProfile().displayName();
+        alert.confirmTitle = u"Preview"_s;
+    } else {
+        alert.message = u"Delete the matching messages again in the "_s + mailboxCount + u" that failed:\n\n"_s + list +
+                        confirmationTail();
+        alert.confirmTitle = u"Delete"_s;
+        alert.isDestructive = true;
+    }
+    alert.onConfirm = [self = QPointer(this), run] {
+        if (self)
+            self->startRetry(run);
+    };
+    m_console->setAlert(alert);
+}
+
+void GmailModel::startRetry(std::shared_ptr<MessageRun> run) {
+    const QString description = QString::number(run->results.failedMailboxes().size()) + u" failed mailbox(es)"_s;
+    m_console->run(run->preview ? u"Preview"_s : u"Delete Messages"_s, [this, run, description](CancelToken cancel) {
+        const QList<MessageRunStep> steps = retrySteps(*run);
+        run->results.prepareRetry();
+        // The sheet closes while the retry runs, so Stop stays within reach.
+        m_console->setResults(std::nullopt);
+        return runSteps(run, steps, description, cancel);
+    });
+}
+
+void GmailModel::showMailboxResults(const std::shared_ptr<MessageRun> &run) {
+    ResultsTable table = messageRunTable(*run);
+    if (run->results.count(MailboxOutcome::failed) > 0)
+        table.action = ResultsAction{u"Retry Failed Mailboxes…"_s, [self = QPointer(this), run] {
+                                         if (self)
+                                             self->confirmRetry(run);
+                                     }};
+    m_console->setResults(table);
 }
 
 // ---- Runs ----
 
-QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget target, QStringList targetArguments,
+// The model may be destroyed while gam runs, so after every co_await (and in the
+// line handler) the run goes on only while `self` is set.
+QCoro::Task<> GmailModel::runSteps(std::shared_ptr<MessageRun> run, QList<MessageRunStep> steps,
                                    QString targetDescription, CancelToken cancel) {
+    const QPointer<GmailModel> self(this);
+    const bool preview = run->preview;
     const LogKind outputKind = preview ? LogKind::preview : LogKind::plain;
-    m_console->log((preview ? u"[PREVIEW] "_s : u"[DELETE] "_s) + QString::number(items.values.size()) +
+    QSet<qsizetype> items;
+    for (const MessageRunStep &step : std::as_const(steps))
+        items.insert(step.item);
+    m_console->log((preview ? u"[PREVIEW] "_s : u"[DELETE] "_s) + QString::number(items.size()) +
                        u" item(s) — target: "_s + targetDescription,
                    preview ? LogKind::preview : LogKind::info);
 
     int completed = 0;
     int failed = 0;
-    for (qsizetype i = 0; i < items.values.size(); ++i) {
+    for (const MessageRunStep &step : std::as_const(steps)) {
         if (cancel.isCancelled())
             break;
-        const QString &value = items.values.at(i);
-        // Without max_to_delete 0, gam acts on at most one message per mailbox.
-        QStringList arguments = targetArguments + QStringList{u"delete"_s,       u"messages"_s,      u"query"_s,
-                                                              items.terms.at(i), u"max_to_delete"_s, u"0"_s};
-        if (!preview)
-            arguments.append(u"doit"_s);
+        const QString value = run->items.values.at(step.item);
+        const QStringList arguments = messageRunArguments(*run, step);
         m_console->log(u">> "_s + displayCommand(arguments), LogKind::command);
 
         MessageRunTally tally;
+        // Named, not built inside the co_await: GCC 12 destroys such temporaries twice.
+        const GAM::LineHandler onLine = [self, run, item = step.item, &tally, outputKind](const QString &output) {
+            // gam rewrites its "Got N ..." counters with carriage returns: every piece may name a
+            // mailbox, and the log shows the line as a terminal would.
+            for (const QStringView piece : QStringView(output).tokenize(u'\r')) {
+                if (const auto mailbox = readMailboxLine(piece)) {
+                    tally.add(*mailbox);
+                    if (run->coversManyMailboxes())
+                        run->results.add(item, *mailbox);
+                }
+            }
+            const QString line = asTerminalShows(output).toString();
+            const QString trimmed = trimSpacesAndTabs(line);
+            if (!self || trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
+                return;
+            self->m_console->log(u"  "_s + line, outputKind);
+        };
         int status = 0;
         try {
-            status = co_await GAM::streamGAM(
-                arguments,
-                [this, &tally, outputKind](const QString &output) {
-                    // gam rewrites its "Got N ..." counters with carriage returns; each is a line of its own.
-                    const QStringList lines = output.split(u'\r');
-                    for (const QString &line : lines) {
-                        tally.addLine(line);
-                        const QString trimmed = trimSpacesAndTabs(line);
-                        if (trimmed.isEmpty() || trimmed.toLower().contains(u"no messages"_s))
-                            continue;
-                        m_console->log(u"  "_s + line, outputKind);
-                    }
-                },
-                cancel);
+            status = co_await GAM::streamGAM(arguments, onLine, cancel);
+        } catch (const EndedBySignal &crash) {
+            if (!self)
+                co_return;
+            m_console->log(u"  FAILED: "_s + value + u" (signal "_s + QString::number(crash.signal()) + u")"_s,
+                           LogKind::error);
+            ++failed;
+            continue;
         } catch (const std::exception &error) {
+            if (!self)
+                co_return;
             m_console->logFailure(error, u"delete"_s);
             break;
         }
+        if (!self)
+            co_return;
 
-        switch (judgeMessageRun(preview, target, status, tally)) {
+        switch (judgeMessageRun(preview, run->target, status, tally)) {
         case MessageRunOutcome::previewComplete:
             m_console->log(u"  Preview complete: "_s + value, LogKind::preview);
             ++completed;
@@ -245,19 +335,25 @@ QCoro::Task<> GmailModel::runItems(bool preview, WorkItems items, MailTarget tar
     m_console->log((preview ? u"Preview done"_s : u"Done"_s) + u" — "_s + QString::number(completed) +
                        u" completed, "_s + QString::number(failed) + u" failed."_s,
                    preview ? LogKind::preview : LogKind::info);
+    if (run->coversManyMailboxes() && !run->results.isEmpty())
+        showMailboxResults(run);
 }
 
 QCoro::Task<> GmailModel::runFind(QStringList arguments, QString query, CancelToken cancel) {
+    const QPointer<GmailModel> self(this);
     m_console->log(u"[FIND] "_s + displayCommand(arguments), LogKind::command);
     CommandResult result;
     try {
         result = co_await GAM::runGAM(arguments, findTimeoutSeconds, GAM::ProfileChoice::active(), cancel);
     } catch (const std::exception &error) {
-        m_console->logFailure(error, u"Find Messages"_s);
+        if (self)
+            m_console->logFailure(error, u"Find Messages"_s);
         co_return;
     }
+    if (!self)
+        co_return;
 
-    m_console->logOutput(withLineFeeds(result.stdErr), LogKind::warning, 15);
+    m_console->logOutput(result.stdErr, LogKind::warning, 15);
     const QString output = result.stdOut.trimmed();
     if (output.isEmpty()) {
         m_console->log(u"  No messages returned — the mailbox may have no matching messages."_s, LogKind::warning);

@@ -4,10 +4,12 @@
 #include "tabs/GmailListForm.h"
 #include "tabs/GmailMode.h"
 #include "tabs/GmailPropertiesForm.h"
+#include "tabs/MessageRun.h"
 
 #include <QCoroTask>
 #include <QObject>
 #include <QStringList>
+#include <memory>
 
 class Console;
 
@@ -36,27 +38,33 @@ public:
     // Clears the form of the current mode.
     void clear();
 
+    // Domain and all-users runs through GAM's batching; remembered between launches.
+    bool runInParallel() const { return m_runInParallel; }
+    void setRunInParallel(bool parallel);
+
     static QString sampleSender();
     static QString sampleMessageID();
 
 Q_SIGNALS:
     void modeChanged();
+    void runInParallelChanged();
 
 private:
-    // Values shown in the log and the Gmail search terms for them, pairwise.
-    struct WorkItems {
-        QStringList values;
-        QStringList terms;
-    };
+    using WorkItems = MessageWorkItems;
 
     bool checkList(GmailMode mode);
     bool checkProperties(const QString &missingQueryMessage);
     WorkItems listItems(GmailMode mode) const;
+    WorkItems propertiesItems() const;
     void confirmDelete(const QString &message, MailTargetFields *target, WorkItems items);
     void startRun(bool preview, MailTargetFields *target, WorkItems items);
+    // The results sheet's "Retry Failed Mailboxes…": confirms, then runs the failed rows again.
+    void confirmRetry(std::shared_ptr<MessageRun> run);
+    void startRetry(std::shared_ptr<MessageRun> run);
+    void showMailboxResults(const std::shared_ptr<MessageRun> &run);
 
-    QCoro::Task<> runItems(bool preview, WorkItems items, MailTarget target, QStringList targetArguments,
-                           QString targetDescription, CancelToken cancel);
+    QCoro::Task<> runSteps(std::shared_ptr<MessageRun> run, QList<MessageRunStep> steps, QString targetDescription,
+                           CancelToken cancel);
     QCoro::Task<> runFind(QStringList arguments, QString query, CancelToken cancel);
 
     Console *m_console;
@@ -64,4 +72,5 @@ private:
     GmailListForm *m_messageIDForm;
     GmailListForm *m_senderForm;
     GmailPropertiesForm *m_propertiesForm;
+    bool m_runInParallel;
 };

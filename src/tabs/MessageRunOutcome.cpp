@@ -1,57 +1,29 @@
 #include "tabs/MessageRunOutcome.h"
 
-#include <QRegularExpression>
-
-using namespace Qt::StringLiterals;
-
 namespace {
 
 constexpr int noEntitiesFound = 60;
 constexpr int actionNotPerformed = 51;
 
-// Only "User: ..." action lines count: the "Getting all Messages that match
-// query (...)" progress lines repeat the user's query, which may hold any text.
-const QRegularExpression &failureLine() {
-    static const QRegularExpression re(u"^\\s*User:\\s.*\\bFailed:"_s);
-    return re;
-}
-
-const QRegularExpression &deleteHeaderLine() {
-    static const QRegularExpression re(u"^\\s*User:\\s[^,]*,\\s*Delete\\s+(\\d+)\\s+Messages?\\b"_s,
-                                       QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-
-const QRegularExpression &deletedMessageLine() {
-    static const QRegularExpression re(u"^\\s*User:\\s[^,]*,\\s*Messages?:\\s*[^,]+,\\s*Deleted\\b"_s,
-                                       QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-
-const QRegularExpression &heldForDoitLine() {
-    static const QRegularExpression re(
-        u"^\\s*User:\\s[^,]*,\\s*Messages?:\\s*(\\d+),\\s*Not Deleted:\\s*Use the \"doit\" argument"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-
 } // namespace
 
-void MessageRunTally::addLine(const QString &line) {
-    if (failureLine().match(line).hasMatch()) {
+void MessageRunTally::add(const MailboxLine &line) {
+    switch (line.kind) {
+    case MailboxLine::Kind::failed:
         m_failure = true;
-        return;
-    }
-    if (const auto match = deleteHeaderLine().match(line); match.hasMatch()) {
-        m_deletion = m_deletion || match.captured(1).toLongLong() > 0;
-        return;
-    }
-    if (deletedMessageLine().match(line).hasMatch()) {
+        break;
+    case MailboxLine::Kind::deleting:
+        m_deletion = m_deletion || line.count > 0;
+        break;
+    case MailboxLine::Kind::deleted:
         m_deletion = true;
-        return;
+        break;
+    case MailboxLine::Kind::heldForDoit:
+        m_held = m_held || line.count > 0;
+        break;
+    case MailboxLine::Kind::noMatch:
+        break;
     }
-    if (const auto match = heldForDoitLine().match(line); match.hasMatch())
-        m_held = m_held || match.captured(1).toLongLong() > 0;
 }
 
 MessageRunOutcome judgeMessageRun(bool preview, MailTarget target, int exitStatus, const MessageRunTally &tally) {

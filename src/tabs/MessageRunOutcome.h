@@ -1,13 +1,12 @@
 #pragma once
 
 #include "tabs/MailTarget.h"
+#include "tabs/MailboxLine.h"
 
-#include <QString>
-
-// What the streamed output of one "delete messages" run said about its mailboxes.
+// What the mailbox lines of one "delete messages" run said, taken together.
 class MessageRunTally {
 public:
-    void addLine(const QString &line);
+    void add(const MailboxLine &line);
 
     // A mailbox reported "... Failed: ...".
     bool reportedFailure() const { return m_failure; }

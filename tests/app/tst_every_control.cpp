@@ -238,7 +238,8 @@ QStringList shortcutProblems(QWidget *root) {
         static const QStringList mainActions{u"Run"_s, u"Find"_s, u"Preview"_s, u"Export"_s, u"Stop"_s};
         // The assistant's Stop ends a chat reply, not the running command; its Esc belongs to the
         // panel (while the focus is there), not to the button.
-        const bool main = !(assistant && assistant->isAncestorOf(button)) &&
+        // Toggles ("Run in parallel") choose how an action runs; they are not actions.
+        const bool main = !(assistant && assistant->isAncestorOf(button)) && !button->isCheckable() &&
                           std::any_of(mainActions.begin(), mainActions.end(),
                                       [&label](const QString &verb) { return label.startsWith(verb); });
         if (keys.isEmpty()) {

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void check_missingOrUnrunnableGAM();
     void check_unrecognisedOutput_logsFirstLineAndStderr();
     void hiddenBanner_staysHiddenAfterLaterProblems();
+    void destroyedMidCheck_endsTheCheckAndItsGam();
 
     void installer_commandAndScript();
     void offerInstall_confirmationOpensScriptInTerminal();
@@ -255,6 +256,21 @@ void TestGAMSetup::hiddenBanner_staysHiddenAfterLaterProblems() {
     QVERIFY(m_setup->isBannerDismissed());
 }
 
+void TestGAMSetup::destroyedMidCheck_endsTheCheckAndItsGam() {
+    const QString pidFile = m_dir->filePath(u"pid"_s);
+    QSettings().setValue(u"gamPath"_s,
+                         writeScript(m_dir->path(), u"gam"_s, u"echo $$ > '"_s + pidFile + u"'\nexec sleep 60\n"_s));
+    bool ended = false;
+    m_setup->check().then([&] { ended = true; });
+    QTRY_VERIFY(pidFromFile(pidFile) > 0);
+    const qsizetype logged = m_console->entryCount();
+
+    m_setup.reset();
+    QVERIFY(ended); // nothing of the check is left to resume later
+    QCOMPARE(m_console->entryCount(), logged);
+    QTRY_VERIFY(!processIsRunning(pidFromFile(pidFile)));
+}
+
 void TestGAMSetup::installer_commandAndScript() {
     QCOMPARE(GAMSetup::installerCommand(GAMInstaller::Mode::fullInstall),
              u"bash <(curl -s -S -L https://git.io/gam-install)"_s);
@@ -291,7 +307,7 @@ void TestGAMSetup::offerInstall_confirmationOpensScriptInTerminal() {
     m_console->alert()->onConfirm();
     QTRY_COMPARE(m_desktop->openedScripts.size(), 1);
     const QString script = m_desktop->openedScripts.first();
-    QCOMPARE(script, m_temp.path() + u"/Tarnwick-Installer/Install GAM7.command"_s);
+    QCOMPARE(script, m_temp.path() + u"/Tarnwick-Installer/Install-GAM7.command"_s);
     QFile file(script);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), GAMSetup::installerScript(GAMInstaller::Mode::fullInstall));
@@ -330,7 +346,10 @@ void TestGAMSetup::launchInstaller_terminalFailure_alertsWithCommand() {
 
 void TestGAMSetup::writeCommandScript_isPrivateExecutableAndReplaced() {
     const QString path = GAMSetup::writeCommandScript(u"#!/bin/sh\necho one\n"_s, u"Set Up school.org"_s);
-    QCOMPARE(path, m_temp.path() + u"/Tarnwick-Installer/Set Up school.org.command"_s);
+    QCOMPARE(path, m_temp.path() + u"/Tarnwick-Installer/Set-Up-school.org.command"_s);
+    // One shell word whatever the title holds; letters of any script stay.
+    QCOMPARE(QFileInfo(GAMSetup::writeCommandScript(u"x"_s, u"Set Up O'Brien \"École\" $HOME;1"_s)).fileName(),
+             u"Set-Up-O-Brien--École---HOME-1.command"_s);
     // Owner, group and other bits only (the "User" bits restate the owner's for us).
     const auto modeOf = [](const QString &file) {
         return QFileInfo(file).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);

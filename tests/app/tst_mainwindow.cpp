@@ -35,6 +35,7 @@ private Q_SLOTS:
     void customCommand_busyAlertAndStopInTheWindow();
     void domainSwitch_ignoredWhileBusy_thenSwitches();
     void domainSwitch_closesResultsAndNamesSection();
+    void domainSwitcher_showsAmpersandsAsWritten();
     void removingTheActiveProfile_switchesToTheNewActiveOne();
     void settingsShortcut_andManageDomains_openOneSettingsWindow();
     void banner_showsProblemUntilHidden();
@@ -84,8 +85,9 @@ void TestMainWindow::startLongRun() {
 
 QAction *TestMainWindow::domainAction(const QString &name) const {
     auto *switcher = m_window->findChild<QToolButton *>(u"domainSwitcher"_s);
+    // The text as shown: a lone "&" would vanish into a shortcut mark.
     for (QAction *action : switcher->menu()->actions())
-        if (action->text() == name)
+        if (action->iconText() == name)
             return action;
     return nullptr;
 }
@@ -139,7 +141,19 @@ void TestMainWindow::quit_whileRunning_asksWithOneParagraph() {
     m_window->findChild<QAction *>(u"quitAction"_s)->trigger();
     box = m_window->findChild<QMessageBox *>(u"quitConfirmation"_s);
     QVERIFY(box);
-    QTest::mouseClick(box->findChild<QPushButton *>(u"quitAnywayButton"_s), Qt::LeftButton);
+    // Drawn like the window's other destructive buttons.
+    auto *quit = box->findChild<QPushButton *>(u"quitAnywayButton"_s);
+    QPushButton *deleteMessages = nullptr;
+    for (QPushButton *button : m_window->findChildren<QPushButton *>())
+        if (button->text() == u"Delete Messages"_s)
+            deleteMessages = button;
+    QVERIFY(deleteMessages);
+    const auto text = [](QAbstractButton *button) {
+        return button->palette().color(QPalette::Active, QPalette::ButtonText);
+    };
+    QCOMPARE(text(quit), text(deleteMessages));
+    QVERIFY(text(quit) != text(box->button(QMessageBox::Cancel)));
+    QTest::mouseClick(quit, Qt::LeftButton);
     QTRY_VERIFY(!m_window->isVisible());
 }
 
@@ -195,6 +209,17 @@ void TestMainWindow::domainSwitch_ignoredWhileBusy_thenSwitches() {
                 .contains(u"[DOMAIN] Switched to "_s + second.displayName() + u" — config folder "_s + m_dir->path()));
     QTRY_COMPARE(m_window->windowTitle(), u"Tarnwick — "_s + second.displayName());
     QTRY_COMPARE(switcher->text(), second.displayName());
+}
+
+void TestMainWindow::domainSwitcher_showsAmpersandsAsWritten() {
+    DomainProfile district = m_store->add(u"Smith & Jones USD"_s);
+    district.configDir = m_dir->path();
+    m_store->update(district);
+    QTRY_VERIFY(domainAction(u"Smith & Jones USD"_s));
+    domainAction(u"Smith & Jones USD"_s)->trigger();
+    auto *switcher = m_window->findChild<QToolButton *>(u"domainSwitcher"_s);
+    QTRY_COMPARE(switcher->text(), u"Smith && Jones USD"_s);
+    QCOMPARE(switcher->accessibleName(), u"Domain: Smith & Jones USD"_s);
 }
 
 void TestMainWindow::removingTheActiveProfile_switchesToTheNewActiveOne() {

@@ -25,6 +25,9 @@ private Q_SLOTS:
     void returnInField_streamsOutputIntoLog();
     void otherProgramsAndFailures_endWithTheirStatusLine();
     void stop_endsWithStoppedByUserAndNoExitLine();
+    void secondStop_killsACommandIgnoringSIGTERM();
+    void commandEndedBySignal_isReportedAsSuch();
+    void destroyingModelAndConsoleMidRun_leavesNothingBehind();
     void secondRunWhileBusy_showsBusyAlertAndIsRemembered();
     void badInput_alertsWithoutRunning();
     void history_mostRecentFirstWithoutDuplicatesAtMostTwenty();
@@ -57,7 +60,7 @@ void TestCustomCommand::init() {
 }
 
 void TestCustomCommand::cleanup() {
-    if (m_console->isBusy()) {
+    if (m_console && m_console->isBusy()) {
         m_console->stop();
         QTRY_VERIFY(!m_console->isBusy());
     }
@@ -151,6 +154,44 @@ void TestCustomCommand::stop_endsWithStoppedByUserAndNoExitLine() {
     QVERIFY(m_console->busyLabel().isEmpty());
 }
 
+void TestCustomCommand::secondStop_killsACommandIgnoringSIGTERM() {
+    gamScript(u"trap '' TERM\necho started\nsleep 60\n"_s);
+    QTest::keyClick(m_field, Qt::Key_Return);
+    QTRY_VERIFY(logLines(*m_console).contains(u"  started"_s));
+    m_console->stop();
+    m_console->stop();
+    QVERIFY(!m_console->isBusy()); // killed and finished before the second Stop returned
+    const QStringList lines = logLines(*m_console);
+    QCOMPARE(lines.mid(lines.size() - 3),
+             QStringList(
+                 {u"Stopping…"_s, u"  Killed the command and every process it started."_s, u"  Stopped by user."_s}));
+}
+
+void TestCustomCommand::commandEndedBySignal_isReportedAsSuch() {
+    gamScript(u"echo started\nkill -KILL $$\n"_s);
+    QTest::keyClick(m_field, Qt::Key_Return);
+    QTRY_VERIFY(!m_console->isBusy());
+    const QStringList lines = logLines(*m_console);
+    QCOMPARE(lines.mid(2), QStringList({u"  started"_s, u"ERROR: Command ended by signal 9."_s}));
+    QCOMPARE(m_console->entryAt(m_console->entryCount() - 1).kind, LogKind::error);
+}
+
+void TestCustomCommand::destroyingModelAndConsoleMidRun_leavesNothingBehind() {
+    const QString pidFile = m_dir->filePath(u"pid"_s);
+    gamScript(u"echo $$ > '"_s + pidFile + u"'\necho started\nsleep 30\n"_s);
+    QTest::keyClick(m_field, Qt::Key_Return);
+    QTRY_VERIFY(logLines(*m_console).contains(u"  started"_s));
+    const qint64 gam = pidFromFile(pidFile);
+    QVERIFY(processIsRunning(gam));
+
+    m_view.reset();
+    m_model.reset();
+    m_console.reset();
+    // Events that would resume the run into freed objects get their chance here.
+    QTRY_VERIFY(!processIsRunning(gam));
+    QCoreApplication::processEvents();
+}
+
 void TestCustomCommand::secondRunWhileBusy_showsBusyAlertAndIsRemembered() {
     gamScript(u"echo started\nexec sleep 60\n"_s);
     type(u"gam first"_s);
@@ -214,14 +255,15 @@ void TestCustomCommand::recentMenuAndClear_setTheField() {
     QVERIFY(!recent->menu()->actions().first()->isEnabled());
 
     gamScript(u"exit 0\n"_s);
-    for (const QString &command : {u"gam info domain"_s, u"gam print users"_s}) {
+    for (const QString &command : {u"gam info domain"_s, u"gam print users query 'orgUnitPath=/R&D'"_s}) {
         type(command);
         QTest::keyClick(m_field, Qt::Key_Return);
         QTRY_VERIFY(!m_console->isBusy());
     }
     Q_EMIT recent->menu()->aboutToShow();
     QCOMPARE(recent->menu()->actions().size(), 2);
-    QCOMPARE(recent->menu()->actions().at(0)->text(), u"gam print users"_s);
+    // As typed: the "&" is no shortcut mark.
+    QCOMPARE(recent->menu()->actions().at(0)->iconText(), u"gam print users query 'orgUnitPath=/R&D'"_s);
     const qsizetype before = m_console->entryCount();
     recent->menu()->actions().at(1)->trigger();
     QCOMPARE(m_field->text(), u"gam info domain"_s);

@@ -18,6 +18,7 @@ FakeGam::FakeGam() {
                              u"[ -f \"$d/err.$n\" ] && cat \"$d/err.$n\" >&2\n"
                              u"p=; for a in \"$@\"; do [ \"$p\" = csv ] && [ -f \"$d/csv.$n\" ] && "
                              u"cat \"$d/csv.$n\" > \"$a\"; p=$a; done\n"
+                             u"[ -f \"$d/signal.$n\" ] && kill -$(cat \"$d/signal.$n\") $$\n"
                              u"[ -f \"$d/hang.$n\" ] && exec sleep 60\n"
                              u"exit $(cat \"$d/rc.$n\" 2>/dev/null || echo 0)\n"_s);
 }
@@ -46,6 +47,10 @@ void FakeGam::answerRedirectedCSV(int run, const QString &csv) {
 
 void FakeGam::hang(int run) {
     write(u"hang."_s + QString::number(run), {});
+}
+
+void FakeGam::endBySignal(int run, int signal) {
+    write(u"signal."_s + QString::number(run), QString::number(signal));
 }
 
 int FakeGam::runs() const {

@@ -23,6 +23,8 @@ public:
     void answerRedirectedCSV(int run, const QString &csv);
     // Run n prints its answer, then waits until it is terminated.
     void hang(int run);
+    // Run n prints its answer, then is ended by the signal (a crash, or a kill from outside).
+    void endBySignal(int run, int signal);
 
     int runs() const;
     QStringList arguments(int run) const;

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <csignal>
 #include <sys/stat.h>
 
 IsolatedSettings::IsolatedSettings() {
@@ -41,6 +43,35 @@ QString writeScript(const QString &dir, const QString &name, const QString &body
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
+}
+
+void whenFileExists(const QString &path, QObject *owner, std::function<void()> action) {
+    auto *poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, action = std::move(action)] {
+        if (!QFile::exists(path))
+            return;
+        poll->deleteLater();
+        action();
+    });
+    poll->start(10);
+}
+
+qint64 pidFromFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().trimmed().toLongLong();
+}
+
+bool processIsRunning(qint64 pid) {
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end < 0 || text.mid(end + 2, 1) != "Z";
 }
 
 SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder) {

@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <optional>
 
 // Points QSettings at a fresh temporary folder for the lifetime of the object,
@@ -20,6 +21,21 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// Sets an environment variable (a practice-gam hook) for the lifetime of the object.
+class Hook {
+public:
+    Hook(const char *name, const QByteArray &value)
+        : m_name(name) {
+        qputenv(name, value);
+    }
+    ~Hook() { qunsetenv(m_name); }
+    Hook(const Hook &) = delete;
+    Hook &operator=(const Hook &) = delete;
+
+private:
+    const char *m_name;
 };
 
 class Console;
@@ -59,6 +75,15 @@ void writeBytes(const QString &path, const QByteArray &contents);
 // Writes an executable shell script into dir and returns its path.
 QString writeScript(const QString &dir, const QString &name, const QString &body);
 
+// Calls `action` once, as soon as the file exists (polled while `owner` lives).
+void whenFileExists(const QString &path, QObject *owner, std::function<void()> action);
+
+// The process id a script wrote into path (`echo $$ > path`), or 0 while there is none.
+qint64 pidFromFile(const QString &path);
+// Whether the process still runs. A zombie has ended: where init does not reap
+// orphans (some containers), an ended process can linger as one.
+bool processIsRunning(qint64 pid);
+
 // Runs a task to completion in a nested event loop with a watchdog; rethrows
 // what the task threw. Tests only.
 template <typename T> T awaitTask(QCoro::Task<T> task, std::chrono::milliseconds watchdog = std::chrono::seconds(60)) {
@@ -86,3 +111,14 @@ template <typename T> T awaitTask(QCoro::Task<T> task, std::chrono::milliseconds
 }
 
 void awaitTask(QCoro::Task<> task, std::chrono::milliseconds watchdog = std::chrono::seconds(60));
+
+// The error a task failed with, or none when it succeeded or failed otherwise.
+template <typename E, typename T> std::optional<E> failureOf(QCoro::Task<T> task) {
+    try {
+        awaitTask(std::move(task));
+    } catch (const E &error) {
+        return error;
+    } catch (...) {
+    }
+    return std::nullopt;
+}

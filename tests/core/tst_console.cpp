@@ -163,6 +163,17 @@ private Q_SLOTS:
         QCOMPARE(console.entryAt(3).text, u"ERROR: Permission denied"_s);
         QCOMPARE(console.entryAt(4).text, u"ERROR: disk \u00e9"_s);
         QCOMPARE(console.entryAt(4).kind, LogKind::error);
+
+        // A gam that had to be killed gets one line saying so before the usual one.
+        console.clear();
+        console.logFailure(Cancelled(true), u"Find"_s);
+        console.logFailure(GAMError::timedOut(true), u"gam version"_s);
+        console.logFailure(EndedBySignal(9), u"Run"_s);
+        QCOMPARE(texts(console),
+                 (QStringList{u"  Killed the command and every process it started."_s, u"  Stopped by user."_s,
+                              u"  Killed the command and every process it started."_s,
+                              u"  TIMEOUT during gam version."_s, u"ERROR: Command ended by signal 9."_s}));
+        QCOMPARE(console.entryAt(0).kind, LogKind::warning);
     }
 
     void run_logsTheHeaderAndRefusesASecondTask() {
@@ -219,6 +230,47 @@ private Q_SLOTS:
         });
         QVERIFY(!next.isCancelled());
         QVERIFY(!console.isBusy());
+    }
+
+    void stop_secondStopAsksForAKillWithoutLoggingAgain() {
+        Console console(&m_desktop);
+        CancelToken seen;
+        console.run(u"Long"_s, [&](CancelToken cancel) -> QCoro::Task<> {
+            seen = cancel;
+            co_await qCoro(cancel.state(), &CancelState::killRequested);
+            throw Cancelled(true);
+        });
+        console.stop();
+        QVERIFY(seen.isCancelled());
+        QVERIFY(!seen.state()->isKillRequested());
+        console.stop();
+        QVERIFY(seen.state()->isKillRequested());
+        QTRY_VERIFY(!console.isBusy());
+        QCOMPARE(texts(console).mid(1),
+                 (QStringList{u"Stopping\u2026"_s, u"  Killed the command and every process it started."_s,
+                              u"  Stopped by user."_s}));
+    }
+
+    void destruction_killsTheTasksGamAndFinishesTheTaskFirst() {
+        QTemporaryDir dir;
+        const QString child =
+            writeScript(dir.path(), u"child"_s,
+                        u"trap '' TERM\necho $$ > \""_s + dir.filePath(u"pid"_s) + u"\"\nexec sleep 60\n"_s);
+        auto console = std::make_unique<Console>(&m_desktop);
+        bool finished = false;
+        const GAM::LineHandler ignoreLines = [](const QString &) {};
+        console->run(u"Long"_s, [&](CancelToken cancel) -> QCoro::Task<> {
+            try {
+                co_await GAM::stream(child, QStringList(), ignoreLines, cancel);
+            } catch (const Cancelled &) {
+            }
+            finished = true;
+        });
+        QTRY_VERIFY(pidFromFile(dir.filePath(u"pid"_s)) > 0);
+        console.reset();
+        // Nothing of the task is left to resume into the freed console.
+        QVERIFY(finished);
+        QTRY_VERIFY(!processIsRunning(pidFromFile(dir.filePath(u"pid"_s))));
     }
 
     void stop_withNoTaskDoesNothing() {

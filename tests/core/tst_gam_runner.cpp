@@ -12,17 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The error a task failed with, or none when it succeeded or failed otherwise.
-template <typename E, typename T> std::optional<E> failureOf(QCoro::Task<T> task) {
-    try {
-        awaitTask(std::move(task));
-    } catch (const E &error) {
-        return error;
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
 QByteArray readFile(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -30,14 +19,7 @@ QByteArray readFile(const QString &path) {
 
 // Cancels the token as soon as the child has written its ready file.
 void cancelWhenReady(const QString &readyFile, const CancelToken &token, QObject *owner) {
-    auto *poll = new QTimer(owner);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, readyFile, token] {
-        if (!QFile::exists(readyFile))
-            return;
-        token.cancel();
-        poll->deleteLater();
-    });
-    poll->start(10);
+    whenFileExists(readyFile, owner, [token] { token.cancel(); });
 }
 
 } // namespace
@@ -132,10 +114,19 @@ private Q_SLOTS:
         QCOMPARE(result.stdOut, u"[a b][][$HOME][*][it's]eof\n"_s);
     }
 
-    void signalEndedChildReportsTheSignalNumber() {
-        const CommandResult result =
-            awaitTask(GAM::capture(script(u"kill -KILL $$\n"_s), {}, 30, GAM::ProfileChoice::none()));
-        QCOMPARE(result.exitCode, 9);
+    void signalEndedChildIsAFailureNamingTheSignal() {
+        const auto killed =
+            failureOf<EndedBySignal>(GAM::capture(script(u"kill -KILL $$\n"_s), {}, 30, GAM::ProfileChoice::none()));
+        QVERIFY(killed);
+        QCOMPARE(killed->signal(), 9);
+        QCOMPARE(killed->description(), u"Command ended by signal 9."_s);
+        // A streamed run keeps the lines it delivered before the crash.
+        QStringList lines;
+        const auto crashed = failureOf<EndedBySignal>(GAM::stream(
+            script(u"echo partial\nkill -SEGV $$\n"_s), {}, [&lines](const QString &line) { lines.append(line); }));
+        QVERIFY(crashed);
+        QCOMPARE(crashed->signal(), 11);
+        QCOMPARE(lines, QStringList(u"partial"_s));
     }
 
     void timeOutIsAnErrorNotASignalStatus() {
@@ -190,7 +181,10 @@ private Q_SLOTS:
         QStringList lines;
         QVERIFY(failureOf<Cancelled>(GAM::stream(
             child, {}, [&lines](const QString &line) { lines.append(line); }, token)));
-        QCOMPARE(lines, (QStringList{u"hello"_s, u"bye"_s}));
+        // The shell may also report its sleep as "Terminated": the whole group got SIGTERM.
+        QVERIFY2(lines.size() >= 2, qPrintable(lines.join(u'|')));
+        QCOMPARE(lines.first(), u"hello"_s);
+        QCOMPARE(lines.last(), u"bye"_s);
     }
 
     void launchFailuresPassThrough() {

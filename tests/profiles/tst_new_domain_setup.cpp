@@ -279,7 +279,7 @@ private Q_SLOTS:
 
         // The script was opened, with the section's settings.
         QCOMPARE(m_desktop->openedScripts.size(), 1);
-        QVERIFY(m_desktop->openedScripts.first().endsWith(u"/Set Up district-b.command"_s));
+        QVERIFY(m_desktop->openedScripts.first().endsWith(u"/Set-Up-district-b.command"_s));
         const QString script = QString::fromUtf8(readBytes(m_desktop->openedScripts.first()));
         QVERIFY(
             script.contains(u"\nexport GAMCFGDIR="_s + path(u"shared"_s) + u"\nexport GAMCFGSECTION=district-b\n"_s));
@@ -474,14 +474,23 @@ private Q_SLOTS:
         awaitTask(std::move(cancelled));
         QCOMPARE(m_store->profiles().size(), before);
 
+        // The window goes while gam runs: the test ends with it, gam too.
+        const QString pidFile = m_dir->filePath(u"pid"_s);
+        QSettings().setValue(u"gamPath"_s,
+                             writeScript(m_dir->path(), u"slower-gam"_s,
+                                         u"echo $$ > '"_s + pidFile +
+                                             u"'\nsleep 30\necho 'Primary Domain: district-c.example.org'\n"_s));
         auto closing = std::make_unique<NewDomainSetup>(m_store.get(), m_desktop.get());
         closing->setName(u"District C"_s);
         closing->setAdmin(u"admin@district-c.example.org"_s);
         closing->setConfigDir(path(u"c"_s));
         closing->start();
         QCoro::Task<> orphaned = closing->testAndAdd();
+        QTRY_VERIFY(pidFromFile(pidFile) > 0);
         closing.reset();
-        awaitTask(std::move(orphaned));
+        QVERIFY(orphaned.isReady());
+        QVERIFY(!processIsRunning(pidFromFile(pidFile)));
+        QCoreApplication::processEvents();
         QCOMPARE(m_store->profiles().size(), before);
     }
 };

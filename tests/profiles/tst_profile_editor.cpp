@@ -209,16 +209,35 @@ private Q_SLOTS:
         QCOMPARE(editor.testResult(), (ProfileEditor::TestResult{false, GAMError::notFound().description()}));
     }
 
-    void testConnection_outlivesItsEditor() {
+    // The editor goes when another profile is chosen: what it started goes with it, at once.
+    void testAndShellProbe_endWithTheirEditor() {
+        const QString pidFile = m_dir->filePath(u"pid"_s);
         QSettings().setValue(u"gamPath"_s, writeScript(m_dir->path(), u"slow-gam"_s,
-                                                       u"sleep 1\necho 'Primary Domain: x.example.org'\n"_s));
+                                                       u"echo $$ > '"_s + pidFile +
+                                                           u"'\nsleep 30\necho 'Primary Domain: x.example.org'\n"_s));
         auto editor = std::make_unique<ProfileEditor>(m_store.get(), m_console.get(), m_store->add(u"Gone"_s));
         const QUuid id = editor->profile().id;
         QCoro::Task<> test = editor->testConnection();
         QVERIFY(editor->isTesting());
+        QTRY_VERIFY(pidFromFile(pidFile) > 0);
+        const qint64 gam = pidFromFile(pidFile);
         editor.reset();
-        awaitTask(std::move(test));
+        QVERIFY(test.isReady());
+        QVERIFY(!processIsRunning(gam));
+        QCoreApplication::processEvents();
         QCOMPARE(storedProfile(id).domain, QString());
+
+        QFile::remove(pidFile);
+        const ScopedEnvironment useShell(
+            "SHELL",
+            writeScript(m_dir->path(), u"slow-shell"_s, u"echo $$ > '"_s + pidFile + u"'\nsleep 30\n"_s).toUtf8());
+        editor = std::make_unique<ProfileEditor>(m_store.get(), m_console.get(), m_store->add(u"Gone too"_s));
+        QCoro::Task<> probe = editor->detectFromShell();
+        QTRY_VERIFY(pidFromFile(pidFile) > 0);
+        const qint64 shell = pidFromFile(pidFile);
+        editor.reset();
+        QVERIFY(probe.isReady());
+        QVERIFY(!processIsRunning(shell));
     }
 
     void detectFromShell_takesGAMCFGDIRFromTheLoginShell() {

@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <fnmatch.h>
 #include <memory>
 
@@ -21,21 +20,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString domain = u"example.org"_s;
-
-// Sets a practice-gam hook for the lifetime of the object.
-class Hook {
-public:
-    Hook(const char *name, const QByteArray &value)
-        : m_name(name) {
-        qputenv(name, value);
-    }
-    ~Hook() { qunsetenv(m_name); }
-    Hook(const Hook &) = delete;
-    Hook &operator=(const Hook &) = delete;
-
-private:
-    const char *m_name;
-};
 
 } // namespace
 
@@ -132,10 +116,12 @@ QList<QStringList> DrivePracticeTest::loggedRuns() const {
     if (!file.open(QIODevice::ReadOnly))
         return runs;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.isEmpty())
+        const QJsonObject run = QJsonDocument::fromJson(line).object();
+        // A batched scan's workers are gam's own doing, not commands Tarnwick sent.
+        if (run.isEmpty() || run.value(u"worker"_s).toBool())
             continue;
         QStringList argv;
-        for (const QJsonValue &word : QJsonDocument::fromJson(line).object().value(u"argv"_s).toArray())
+        for (const QJsonValue &word : run.value(u"argv"_s).toArray())
             argv.append(word.toString());
         runs.append(argv);
     }
@@ -320,7 +306,7 @@ void DrivePracticeTest::scanFile_goneAfterSuccessAndFailure() {
 }
 
 void DrivePracticeTest::batchedScan_failedUsersAreCounted() {
-    const Hook faults("PRACTICE_GAM_FAULT", "ratelimit:4@multiprocess");
+    const Hook faults("PRACTICE_GAM_FAULT", "ratelimit:4");
     const qsizetype users = [this] {
         qsizetype count = 0;
         for (const QJsonValue &u : state().value(u"users"_s).toArray())
@@ -384,26 +370,28 @@ void DrivePracticeTest::deleteLoop_stoppedStillWritesSummary() {
 }
 
 void DrivePracticeTest::stopDuringOUScan_leavesNoGamRunning() {
-    const Hook delay("PRACTICE_GAM_DELAY_MS", "30000@multiprocess");
+    // The scan's workers (each runs "user X print filelist …") take long; its parent waits for them.
+    const Hook delay("PRACTICE_GAM_DELAY_MS", "30000@user ");
     m_model->setScope(DriveScope::ou);
     m_model->setOUPath(u"/Students"_s);
     m_model->setName(u"plan"_s);
     m_model->findFiles();
-    QVERIFY(QTest::qWaitFor([this] { return !loggedRuns().isEmpty(); }, 10000));
-    QTest::qWait(200);
+    const auto pids = [this] {
+        QList<qint64> all;
+        QFile runLog(m_scratch.filePath(u"runs.jsonl"_s));
+        if (runLog.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : runLog.readAll().split('\n'))
+                if (!line.isEmpty())
+                    all.append(QJsonDocument::fromJson(line).object().value(u"pid"_s).toInteger());
+        return all;
+    };
+    // The parent and a full pool of 20 workers.
+    QVERIFY(QTest::qWaitFor([&pids] { return pids().size() >= 21; }, 30000));
     m_console->stop();
     QVERIFY(waitIdle(20000));
     QCOMPARE(log().constLast(), u"  Stopped by user."_s);
-
-    QFile runLog(m_scratch.filePath(u"runs.jsonl"_s));
-    QVERIFY(runLog.open(QIODevice::ReadOnly));
-    QList<qint64> pids;
-    for (const QByteArray &line : runLog.readAll().split('\n'))
-        if (!line.isEmpty())
-            pids.append(QJsonDocument::fromJson(line).object().value(u"pid"_s).toInteger());
-    QVERIFY(!pids.isEmpty());
-    for (const qint64 pid : std::as_const(pids))
-        QVERIFY2(QTest::qWaitFor([pid] { return ::kill(pid_t(pid), 0) != 0; }, 5000), qPrintable(QString::number(pid)));
+    for (const qint64 pid : pids())
+        QVERIFY2(QTest::qWaitFor([pid] { return !processIsRunning(pid); }, 5000), qPrintable(QString::number(pid)));
 }
 
 QTEST_GUILESS_MAIN(DrivePracticeTest)

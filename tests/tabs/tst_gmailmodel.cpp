@@ -6,6 +6,7 @@
 #include "profiles/ProfileStore.h"
 #include "tabs/GmailModel.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 #include <memory>
 
@@ -18,6 +19,15 @@ namespace {
 
 const QString owner = u"owner@lakeside.example.org"_s;
 const QString domain = u"lakeside.example.org"_s;
+
+// A vector as a parallel run sends it: through GAM's batching, each child's output whole.
+QStringList batched(const QStringList &vector) {
+    return QStringList{u"config"_s,       u"auto_batch_min"_s, u"1"_s,      u"num_threads"_s,
+                       u"20"_s,           u"redirect"_s,       u"stdout"_s, u"-"_s,
+                       u"multiprocess"_s, u"redirect"_s,       u"stderr"_s, u"-"_s,
+                       u"multiprocess"_s} +
+           vector;
+}
 
 } // namespace
 
@@ -34,6 +44,14 @@ private Q_SLOTS:
     void exit51_completesOnlyInAPreview();
     void outputLinesMentioningNoMessagesAreNotLogged();
     void domainDelete_judgedFromStreamedLines();
+    void manyMailboxes_resultsSheetOnlyThen();
+    void parallel_batchesOnlyManyMailboxTargets_data();
+    void parallel_batchesOnlyManyMailboxTargets();
+    void retry_confirmsThenRunsFailedMailboxesAlone();
+    void retry_ofAPreviewPreviewsAgain();
+    void runEndedBySignal_failsItsItemAndShowsNoResults();
+    void destroyingTheModelMidRun_endsItsLoop();
+    void destroyingTheConsoleMidRun_finishesTheRunFirst();
     void stop_writesSummaryWithCountsReached();
     void runnerFailure_stopsLoopAndWritesSummary();
     void dismissedConfirmation_writesNothing();
@@ -198,7 +216,8 @@ void GmailModelTest::outputLinesMentioningNoMessagesAreNotLogged() {
     setTarget(form->targetFields(), MailTarget::specific);
     form->setText(u"<a1@mail.example>"_s);
     m_gam->answer(1,
-                  u"Kept line\n   \nThere are NO MESSAGES here\n\rGot 2 Messages for o@x.org...\r\n\tindented kept\n"_s,
+                  u"Kept line\n   \nThere are NO MESSAGES here\n\rGot 1 Messages for o@x.org...\rGot 2 Messages for "
+                  u"o@x.org...\r\n\tindented kept\n"_s,
                   u"User: owner@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
     m_model->previewList(GmailMode::messageID);
     QVERIFY(waitIdle());
@@ -236,6 +255,229 @@ void GmailModelTest::domainDelete_judgedFromStreamedLines() {
     QVERIFY(log.contains(u"  FAILED: worse@evil.example (exit 60)"_s));
     QVERIFY(log.contains(u"  No messages found for: nobody@evil.example"_s));
     QCOMPARE(log.constLast(), u"Done — 2 completed, 1 failed."_s);
+}
+
+void GmailModelTest::manyMailboxes_resultsSheetOnlyThen() {
+    GmailListForm *form = m_model->senderForm();
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    setTarget(form->targetFields(), MailTarget::specific);
+    m_gam->answer(1, u"User: owner@lakeside.example.org, Delete 1 Message\n"_s);
+    m_gam->answer(2, {}, u"User: owner@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QVERIFY2(!m_console->results(), "one mailbox keeps its log lines only");
+
+    form->targetFields()->setTarget(MailTarget::all);
+    m_gam->answer(
+        3,
+        u"User: a@lakeside.example.org, Delete 2 Messages (1/3)\n"_s
+        u"  User: a@lakeside.example.org, Message: m1, Deleted (1/2)\n"_s
+        u"  User: a@lakeside.example.org, Message: m2, Deleted (2/2)\n"_s,
+        u"User: b@lakeside.example.org, Delete Failed: Rate Limit Exceeded: User-rate limit exceeded. (2/3)\n"_s
+        u"User: c@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched (3/3)\n"_s,
+        60);
+    m_gam->answer(
+        4, {},
+        u"\rGot 0 Messages...\r\nUser: A@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s, 60);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+
+    const QStringList log = logLines(*m_console);
+    // The per-item lines and the summary stay as they were.
+    QVERIFY2(log.contains(u"  FAILED: bad@evil.example (exit 60)"_s), qPrintable(log.join(u'\n')));
+    QVERIFY(log.contains(u"  No messages found for: worse@evil.example"_s));
+    QCOMPARE(log.constLast(), u"Done — 1 completed, 1 failed."_s);
+
+    QVERIFY(m_console->results().has_value());
+    const ResultsTable &table = *m_console->results();
+    QCOMPARE(table.title, u"Mailbox Results — 3 mailbox(es)"_s);
+    QCOMPARE(table.summary, u"1 Deleted  •  2 No match  •  1 Failed"_s);
+    QCOMPARE(table.query, u"from:bad@evil.example  •  from:worse@evil.example"_s);
+    QCOMPARE(table.rows, (QList<QStringList>{
+                             {u"a@lakeside.example.org"_s, u"bad@evil.example"_s, u"2"_s, u"2"_s, u"Deleted"_s},
+                             {u"b@lakeside.example.org"_s, u"bad@evil.example"_s, QString(), u"0"_s,
+                              u"Failed: Rate Limit Exceeded: User-rate limit exceeded."_s},
+                             {u"c@lakeside.example.org"_s, u"bad@evil.example"_s, u"0"_s, u"0"_s, u"No match"_s},
+                             {u"A@lakeside.example.org"_s, u"worse@evil.example"_s, u"0"_s, u"0"_s, u"No match"_s},
+                         }));
+    QVERIFY(table.action.has_value());
+    QCOMPARE(table.action->title, u"Retry Failed Mailboxes…"_s);
+}
+
+void GmailModelTest::parallel_batchesOnlyManyMailboxTargets_data() {
+    QTest::addColumn<MailTarget>("target");
+    QTest::addColumn<QStringList>("vector");
+    const QStringList rest{u"delete"_s,        u"messages"_s, u"query"_s, u"from:bad@evil.example"_s,
+                           u"max_to_delete"_s, u"0"_s,        u"doit"_s};
+    QTest::newRow("specific") << MailTarget::specific << QStringList{u"user"_s, owner} + rest;
+    QTest::newRow("domain") << MailTarget::domain << batched(QStringList{u"domains_ns"_s, domain} + rest);
+    QTest::newRow("all") << MailTarget::all << batched(QStringList{u"query"_s, u"isSuspended=false"_s} + rest);
+}
+
+void GmailModelTest::parallel_batchesOnlyManyMailboxTargets() {
+    QFETCH(MailTarget, target);
+    QFETCH(QStringList, vector);
+    m_model->setRunInParallel(true);
+    QVERIFY2(GmailModel(m_console.get()).runInParallel(), "the choice is remembered");
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), target);
+    form->setText(u"bad@evil.example"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QCOMPARE(m_gam->arguments(1), vector);
+}
+
+void GmailModelTest::retry_confirmsThenRunsFailedMailboxesAlone() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    m_model->setRunInParallel(true);
+    // Twelve mailboxes fail for the first sender (batched: no counters, exit 0), one for the second.
+    QString failures;
+    for (int i = 1; i <= 12; ++i)
+        failures += u"User: s%1@lakeside.example.org, Delete Failed: Rate Limit Exceeded\n"_s.arg(i);
+    m_gam->answer(1, u"User: ok@lakeside.example.org, Delete 1 Message\n"_s, failures);
+    m_gam->answer(2, {}, u"User: s3@lakeside.example.org, Delete Failed: Backend Error\n"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QVERIFY(m_console->results() && m_console->results()->action);
+
+    m_console->results()->action->trigger();
+    QVERIFY(m_console->alert().has_value());
+    const AlertItem alert = *m_console->alert();
+    QCOMPARE(alert.title, u"Retry Failed Mailboxes"_s);
+    QStringList firstTen;
+    for (int i = 1; i <= 10; ++i)
+        firstTen.append(u"s%1@lakeside.example.org"_s.arg(i));
+    QCOMPARE(alert.message, u"Delete the matching messages again in the 12 mailboxes that failed:\n\n"_s +
+                                firstTen.join(u'\n') +
+                                u"\n… and 2 more\n\nThis action cannot be undone. Continue?\n\nDomain: Lakeside "
+                                u"(lakeside.example.org)"_s);
+
+    // Sender one: s2 is cleaned, s5 matched nothing, the others give no line (they keep their failure).
+    m_gam->answer(3, u"User: s2@lakeside.example.org, Delete 1 Message\n"_s,
+                  u"User: s5@lakeside.example.org, Messages: 0, Not Deleted: No Messages matched\n"_s);
+    m_gam->answer(4, u"User: s3@lakeside.example.org, Delete 3 Messages\n"_s);
+    confirm();
+    QVERIFY(waitIdle());
+
+    QCOMPARE(m_gam->runs(), 4);
+    QStringList users;
+    for (int i = 1; i <= 12; ++i)
+        users.append(u"s%1@lakeside.example.org"_s.arg(i));
+    QCOMPARE(m_gam->arguments(3), batched({u"users"_s, users.join(u','), u"delete"_s, u"messages"_s, u"query"_s,
+                                           u"from:bad@evil.example"_s, u"max_to_delete"_s, u"0"_s, u"doit"_s}));
+    QCOMPARE(m_gam->arguments(4),
+             batched({u"users"_s, u"s3@lakeside.example.org"_s, u"delete"_s, u"messages"_s, u"query"_s,
+                      u"from:worse@evil.example"_s, u"max_to_delete"_s, u"0"_s, u"doit"_s}));
+    const QStringList log = logLines(*m_console);
+    QCOMPARE(log.filter(u"[DELETE]"_s).constLast(), u"[DELETE] 2 item(s) — target: 12 failed mailbox(es)"_s);
+
+    // Rows keep their places; those retried show what the retry said.
+    QVERIFY(m_console->results().has_value());
+    const QList<QStringList> &rows = m_console->results()->rows;
+    QCOMPARE(rows.size(), 14);
+    QCOMPARE(rows.at(0).first(), u"ok@lakeside.example.org"_s);
+    QCOMPARE(rows.at(2),
+             (QStringList{u"s2@lakeside.example.org"_s, u"bad@evil.example"_s, u"1"_s, u"0"_s, u"Deleted"_s}));
+    QCOMPARE(rows.at(5).last(), u"No match"_s);
+    QCOMPARE(rows.at(1).last(), u"Failed: Rate Limit Exceeded"_s);
+    QCOMPARE(rows.at(13),
+             (QStringList{u"s3@lakeside.example.org"_s, u"worse@evil.example"_s, u"3"_s, u"0"_s, u"Deleted"_s}));
+    QVERIFY(m_console->results()->action.has_value());
+}
+
+void GmailModelTest::retry_ofAPreviewPreviewsAgain() {
+    GmailPropertiesForm *form = m_model->propertiesForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setFrom(u"bad@evil.example"_s);
+    m_gam->answer(1, {}, u"User: a@lakeside.example.org, Delete Failed: Rate Limit Exceeded (1/1)\n"_s, 50);
+    m_model->previewProperties();
+    QVERIFY(waitIdle());
+    QVERIFY(m_console->results() && m_console->results()->action);
+    QCOMPARE(m_console->results()->columns.at(1), u"Query"_s);
+
+    m_console->results()->action->trigger();
+    const AlertItem alert = *m_console->alert();
+    QCOMPARE(alert.confirmTitle, std::optional(u"Preview"_s));
+    QVERIFY(!alert.isDestructive);
+    m_console->setAlert(std::nullopt);
+    m_gam->answer(2, {}, u"User: a@lakeside.example.org, Messages: 4, Not Deleted: Use the \"doit\" argument\n"_s, 51);
+    alert.onConfirm();
+    QVERIFY(waitIdle());
+
+    QCOMPARE(m_gam->arguments(2), (QStringList{u"users"_s, u"a@lakeside.example.org"_s, u"delete"_s, u"messages"_s,
+                                               u"query"_s, u"from:bad@evil.example"_s, u"max_to_delete"_s, u"0"_s}));
+    QCOMPARE(m_console->results()->rows, (QList<QStringList>{{u"a@lakeside.example.org"_s, u"from:bad@evil.example"_s,
+                                                              u"4"_s, u"0"_s, u"Would delete"_s}}));
+    QVERIFY2(!m_console->results()->action, "nothing is left to retry");
+}
+
+void GmailModelTest::runEndedBySignal_failsItsItemAndShowsNoResults() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::domain);
+    form->setText(u"bad@evil.example\nworse@evil.example"_s);
+    // Item 1 reports a deletion and is then killed: it must not pass for finished.
+    m_gam->answer(1, u"User: a@lakeside.example.org, Delete 2 Messages (1/2)\n"_s);
+    m_gam->endBySignal(1, 9);
+    m_gam->answer(2, u"User: a@lakeside.example.org, Delete 1 Message (1/1)\n"_s);
+    m_model->deleteList(GmailMode::sender);
+    confirm();
+    QVERIFY(waitIdle());
+    QStringList log = logLines(*m_console);
+    QVERIFY2(log.contains(u"  FAILED: bad@evil.example (signal 9)"_s), qPrintable(log.join(u'\n')));
+    QVERIFY(log.contains(u"  Finished: worse@evil.example"_s));
+    QCOMPARE(log.constLast(), u"Done — 1 completed, 1 failed."_s);
+
+    // A find that crashes after printing rows shows no partial table.
+    m_console->setResults(std::nullopt); // the domain run's mailbox sheet
+    GmailPropertiesForm *find = m_model->propertiesForm();
+    setTarget(find->targetFields(), MailTarget::specific);
+    find->setFrom(u"bad@evil.example"_s);
+    m_gam->answer(3, u"User,threadId,id,Subject\nowner@lakeside.example.org,t,m,Hi\n"_s);
+    m_gam->endBySignal(3, 11);
+    m_model->findMessages();
+    QVERIFY(waitIdle());
+    log = logLines(*m_console);
+    QCOMPARE(log.constLast(), u"ERROR: Command ended by signal 11."_s);
+    QVERIFY(!m_console->results());
+}
+
+void GmailModelTest::destroyingTheModelMidRun_endsItsLoop() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::specific);
+    form->setText(u"one@evil.example\ntwo@evil.example"_s);
+    m_gam->answer(1, u"first line\n"_s);
+    m_gam->hang(1);
+    m_model->previewList(GmailMode::sender);
+    QTRY_VERIFY(logLines(*m_console).contains(u"  first line"_s));
+
+    m_model.reset();
+    const qsizetype before = m_console->entryCount();
+    m_console->stop(); // the run resumes with its model gone
+    QVERIFY(waitIdle());
+    QCOMPARE(m_gam->runs(), 1);
+    QCOMPARE(logLines(*m_console).mid(before), QStringList(u"Stopping…"_s));
+}
+
+void GmailModelTest::destroyingTheConsoleMidRun_finishesTheRunFirst() {
+    GmailListForm *form = m_model->senderForm();
+    setTarget(form->targetFields(), MailTarget::specific);
+    form->setText(u"one@evil.example\ntwo@evil.example"_s);
+    m_gam->hang(1);
+    m_model->previewList(GmailMode::sender);
+    QVERIFY(QTest::qWaitFor([this] { return m_gam->runs() == 1; }, 20000));
+
+    QSignalSpy busy(m_console.get(), &Console::busyChanged);
+    m_console.reset();
+    QCOMPARE(busy.size(), 1); // the task ended inside the destructor
+    m_model.reset();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_gam->runs(), 1);
 }
 
 void GmailModelTest::stop_writesSummaryWithCountsReached() {
@@ -398,6 +640,7 @@ void GmailModelTest::find_fillsTableWhenHeadersDifferInCase() {
         u"\"Mon, 3 Jun 2024 09:15:02 -0700\"\n"
         u"owner@lakeside.example.org,t2,m2,,billing@evil.example,\"Tue, 4 Jun 2024 10:00:00 -0700\"\n"_s,
         u"Getting all Messages that match query ((from:billing@evil.example)) for owner@lakeside.example.org\n"
+        u"\rGot 1 Message that matched query ((from:billing@evil.example)) for owner@lakeside.example.org..."
         u"\rGot 2 Messages that matched query ((from:billing@evil.example)) for "
         u"owner@lakeside.example.org...\r\n"_s);
     m_model->findMessages();
@@ -414,6 +657,7 @@ void GmailModelTest::find_fillsTableWhenHeadersDifferInCase() {
     QVERIFY2(log.contains(u"  Got 2 Messages that matched query ((from:billing@evil.example)) for "
                           u"owner@lakeside.example.org..."_s),
              qPrintable(log.join(u'\n')));
+    QVERIFY(!log.join(u'\n').contains(u"Got 1 Message"_s)); // rewritten in place, as in a terminal
     QVERIFY(log.contains(u"  Found 2 message(s):"_s));
     QVERIFY(log.contains(u"    Subject: Invoice due"_s));
     QVERIFY(log.contains(u"    Subject: "_s));

@@ -8,6 +8,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What a run that printed these lines adds up to.
+MessageRunTally tallyOf(const QStringList &lines) {
+    MessageRunTally tally;
+    for (const QString &line : lines)
+        if (const auto mailbox = readMailboxLine(line))
+            tally.add(*mailbox);
+    return tally;
+}
+
+} // namespace
+
 // The pure parts of the Gmail tab: list splitting, the query builder and the
 // judgement of one "delete messages" run.
 class GmailQueryTest : public QObject {
@@ -117,31 +130,24 @@ void GmailQueryTest::form_clearKeepsDatesAndTarget() {
 }
 
 void GmailQueryTest::tally_recognisesGamLineShapes() {
-    MessageRunTally none;
-    none.addLine(u"Getting all Messages that match query ((from:a)) for a@x.org (1/3)"_s);
-    none.addLine(u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched (1/3)"_s);
-    // The query echoed in a progress line must not count as a failure.
-    none.addLine(u"Getting all Messages that match query ((\"Login Failed: alert\")) for b@x.org (2/3)"_s);
-    none.addLine(u"User: b@x.org, Delete 0 Messages (2/3)"_s);
+    const MessageRunTally none = tallyOf({
+        u"Getting all Messages that match query ((from:a)) for a@x.org (1/3)"_s,
+        u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched (1/3)"_s,
+        // The query echoed in a progress line must not count as a failure.
+        u"Getting all Messages that match query ((\"Login Failed: alert\")) for b@x.org (2/3)"_s,
+        u"User: b@x.org, Delete 0 Messages (2/3)"_s,
+    });
     QVERIFY(!none.reportedFailure() && !none.reportedDeletion() && !none.reportedHeldForDoit());
 
-    MessageRunTally deleted;
-    deleted.addLine(u"User: b@x.org, Delete 2 Messages (2/3)"_s);
-    QVERIFY(deleted.reportedDeletion());
-    MessageRunTally deletedOne;
-    deletedOne.addLine(u"  User: c@x.org, Message: 18e9fc6581b9acab, Deleted"_s);
-    QVERIFY(deletedOne.reportedDeletion());
-
-    MessageRunTally held;
-    held.addLine(u"User: x@x.org, Message: 1, Not Deleted: Use the \"doit\" argument to perform action (3/3)"_s);
-    QVERIFY(held.reportedHeldForDoit());
-    MessageRunTally heldNone;
-    heldNone.addLine(u"User: x@x.org, Messages: 0, Not Deleted: Use the \"doit\" argument to perform action"_s);
-    QVERIFY(!heldNone.reportedHeldForDoit());
-
-    MessageRunTally failed;
-    failed.addLine(u"  User: x@x.org, Message: id1,id2, Delete Failed: Rate limit exceeded (1-2/2)"_s);
-    QVERIFY(failed.reportedFailure());
+    QVERIFY(tallyOf({u"User: b@x.org, Delete 2 Messages (2/3)"_s}).reportedDeletion());
+    QVERIFY(tallyOf({u"  User: c@x.org, Message: 18e9fc6581b9acab, Deleted"_s}).reportedDeletion());
+    QVERIFY(tallyOf({u"User: x@x.org, Message: 1, Not Deleted: Use the \"doit\" argument to perform action (3/3)"_s})
+                .reportedHeldForDoit());
+    QVERIFY(!tallyOf({u"User: x@x.org, Messages: 0, Not Deleted: Use the \"doit\" argument to perform action"_s})
+                 .reportedHeldForDoit());
+    QVERIFY(tallyOf({u"  User: x@x.org, Message: id1,id2, Delete Failed: Rate limit exceeded (1-2/2)"_s})
+                .reportedFailure());
+    QVERIFY(tallyOf({u"User: gone@x.org, Does not exist"_s}).reportedFailure());
 }
 
 void GmailQueryTest::judge_singleMailboxFollowsExitStatus() {
@@ -159,19 +165,18 @@ void GmailQueryTest::judge_singleMailboxFollowsExitStatus() {
     QCOMPARE(judge(true, 2), MessageRunOutcome::failed);
 
     // One mailbox: a deletion line does not override a failing status.
-    MessageRunTally deleted;
-    deleted.addLine(u"User: a@x.org, Delete 2 Messages"_s);
-    QCOMPARE(judgeMessageRun(false, MailTarget::specific, 60, deleted), MessageRunOutcome::noMessages);
+    QCOMPARE(judgeMessageRun(false, MailTarget::specific, 60, tallyOf({u"User: a@x.org, Delete 2 Messages"_s})),
+             MessageRunOutcome::noMessages);
 }
 
 void GmailQueryTest::judge_domainAndAllFollowStreamedLines() {
-    MessageRunTally deleted;
-    deleted.addLine(u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched (1/2)"_s);
-    deleted.addLine(u"User: b@x.org, Delete 3 Messages (2/2)"_s);
-    MessageRunTally held;
-    held.addLine(u"User: b@x.org, Messages: 4, Not Deleted: Use the \"doit\" argument to perform action (1/2)"_s);
-    MessageRunTally failed = deleted;
-    failed.addLine(u"  User: b@x.org, Message: id1, Delete Failed: Backend Error"_s);
+    const QStringList cleaned{u"User: a@x.org, Messages: 0, Not Deleted: No Messages matched (1/2)"_s,
+                              u"User: b@x.org, Delete 3 Messages (2/2)"_s};
+    const MessageRunTally deleted = tallyOf(cleaned);
+    const MessageRunTally held =
+        tallyOf({u"User: b@x.org, Messages: 4, Not Deleted: Use the \"doit\" argument to perform action (1/2)"_s});
+    const MessageRunTally failed =
+        tallyOf(cleaned + QStringList{u"  User: b@x.org, Message: id1, Delete Failed: Backend Error"_s});
     const MessageRunTally quiet;
 
     for (MailTarget target : {MailTarget::domain, MailTarget::all}) {

@@ -3,6 +3,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/ResultsSheet.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/ui/GmailView.h"
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QtTest>
 #include <memory>
 
@@ -45,6 +47,9 @@ private:
         return nullptr;
     }
     QStringList log() const;
+    // The message box the window shows for the next alert, once visible.
+    QMessageBox *alertBox() const;
+    static QStringList sheetColumn(const ResultsSheet *sheet, int column);
 
     QTemporaryDir m_district;
     std::unique_ptr<IsolatedSettings> m_settings;
@@ -92,6 +97,23 @@ QStringList GmailWindowTest::log() const {
     return lines;
 }
 
+QMessageBox *GmailWindowTest::alertBox() const {
+    QMessageBox *box = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        box = m_window->findChild<QMessageBox *>(u"alert"_s);
+        return box && box->isVisible();
+    });
+    return shown ? box : nullptr;
+}
+
+QStringList GmailWindowTest::sheetColumn(const ResultsSheet *sheet, int column) {
+    QStringList cells;
+    const QAbstractItemModel *model = sheet->tableView()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        cells.append(model->index(row, column).data().toString());
+    return cells;
+}
+
 void GmailWindowTest::deleteBySenderFromTheWindow() {
     auto *tabs = m_window->findChild<QTabWidget *>();
     QCOMPARE(tabs->tabText(0), u"Gmail"_s);
@@ -111,34 +133,70 @@ void GmailWindowTest::deleteBySenderFromTheWindow() {
     QTest::keyClicks(editor, u"nobody@nowhere.example"_s);
 
     const qsizetype before = console->entryCount();
+    auto fault = std::make_unique<Hook>("PRACTICE_GAM_FAULT",
+                                        "ratelimit:2@domains_ns example.org delete messages query from:helpdesk");
     QTest::mouseClick(visibleButton(u"Delete Messages"_s), Qt::LeftButton);
-    QMessageBox *box = nullptr;
-    QVERIFY(QTest::qWaitFor([&] {
-        box = m_window->findChild<QMessageBox *>(u"alert"_s);
-        return box && box->isVisible();
-    }));
+    QMessageBox *box = alertBox();
+    QVERIFY(box);
     QVERIFY(box->informativeText().startsWith(u"Delete all messages from 2 senders:\n\n"_s + phisher));
     QVERIFY(box->informativeText().endsWith(u"Domain: Practice (example.org)"_s));
     QCOMPARE(console->entryCount(), before);
     QTest::mouseClick(box->findChild<QPushButton *>(u"confirmButton"_s), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([console] { return console->isBusy(); }, 5000) || log().constLast().startsWith(u"Done"_s));
-    QVERIFY(QTest::qWaitFor([console] { return !console->isBusy(); }, 120000));
 
+    // The sheet lists every mailbox's outcome once the run ends.
+    ResultsSheet *sheet = m_window->findChild<ResultsSheet *>();
+    QVERIFY(QTest::qWaitFor([&] { return !console->isBusy() && sheet->isVisible(); }, 120000));
+    fault.reset();
     const QStringList lines = log();
     QVERIFY2(lines.contains(u">> gam domains_ns example.org delete messages query from:"_s + phisher +
                             u" max_to_delete 0 doit"_s),
              qPrintable(lines.join(u'\n')));
-    QVERIFY(lines.contains(u"  Finished: "_s + phisher));
     QVERIFY(lines.contains(u"  No messages found for: nobody@nowhere.example"_s));
-    QCOMPARE(lines.constLast(), u"Done — 2 completed, 0 failed."_s);
+    QCOMPARE(lines.constLast(), u"Done — 1 completed, 1 failed."_s);
+    QVERIFY(sheetColumn(sheet, 4).filter(u"Failed: Rate Limit Exceeded"_s).size() > 0);
+
+    const QString shots = qEnvironmentVariable("TARNWICK_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        sheet->grab().save(shots + u"/gmail-mailbox-results-failed.png"_s);
+
+    // Retried from the sheet, after a confirmation shown over it.
+    QPushButton *retry = sheet->findChild<QPushButton *>(u"resultsActionButton"_s);
+    QVERIFY(retry);
+    QVERIFY(retry->isVisible());
+    QCOMPARE(retry->text(), u"Retry Failed Mailboxes…"_s);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    box = alertBox();
+    QVERIFY(box);
+    QCOMPARE(box->parentWidget(), sheet);
+    QVERIFY(box->informativeText().startsWith(u"Delete the matching messages again in the "_s));
+    if (!shots.isEmpty())
+        box->grab().save(shots + u"/gmail-retry-confirmation.png"_s);
+    QTest::mouseClick(box->findChild<QPushButton *>(u"confirmButton"_s), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return console->isBusy() || !sheet->isVisible(); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !console->isBusy() && sheet->isVisible(); }, 120000));
+    QVERIFY(sheetColumn(sheet, 4).filter(u"Failed"_s).isEmpty());
+    QVERIFY(QTest::qWaitFor([sheet] { return !sheet->findChild<QPushButton *>(u"resultsActionButton"_s); }, 5000));
+    QVERIFY(log().contains(u"  Finished: "_s + phisher));
+    QCOMPARE(log().constLast(), u"Done — 1 completed, 0 failed."_s);
+
+    if (!shots.isEmpty())
+        sheet->grab().save(shots + u"/gmail-mailbox-results.png"_s);
+
+    // Exported as the record of the purge.
+    const QString record = m_district.filePath(u"purge.csv"_s);
+    m_desktop.nextSavePath = record;
+    QTest::mouseClick(sheet->findChild<QPushButton *>(u"exportCSVButton"_s), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return QFile::exists(record); }, 5000));
+    QTest::mouseClick(sheet->findChild<QPushButton *>(u"closeButton"_s), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->isVisible(); }, 5000));
 
     // A second look finds nothing left.
     QTest::mouseClick(visibleButton(u"Preview"_s), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([console] { return !console->isBusy(); }, 120000));
+    QVERIFY(QTest::qWaitFor([&] { return !console->isBusy() && sheet->isVisible(); }, 120000));
     QCOMPARE(log().count(u"  No messages found for: "_s + phisher), 1);
     QCOMPARE(log().constLast(), u"Preview done — 2 completed, 0 failed."_s);
+    QCOMPARE(sheetColumn(sheet, 4).filter(u"No match"_s).size(), sheetColumn(sheet, 4).size());
 
-    const QString shots = qEnvironmentVariable("TARNWICK_SCREENSHOT_DIR");
     if (!shots.isEmpty())
         m_window->grab().save(shots + u"/gmail-window.png"_s);
 }

@@ -6,7 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -263,26 +265,51 @@ private Q_SLOTS:
         const QString csv = m_tmp.filePath(u"ratelimited.csv"_s);
         const Run run = gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"redirect"_s, u"csv"_s, csv, u"multiprocess"_s,
                              u"ou_and_children"_s, u"/Staff"_s, u"print"_s, u"filelist"_s, u"fields"_s, u"id"_s},
-                            m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit:2"_s}});
+                            m_dir, {}, {{u"PRACTICE_GAM_FAULT"_s, u"ratelimit:2@multiprocess"_s}});
+        // The pattern names the batch; its workers answer to it too.
         QCOMPARE(run.exitCode, 0);
-        const qsizetype users = run.errText().section(u"Got "_s, 1, 1).section(u' ', 0, 0).toInt();
+        const qsizetype users = QRegularExpression(u"Got (\\d+) Users"_s).match(run.errText()).captured(1).toInt();
         QVERIFY(users >= 2);
         QCOMPARE(run.errText().count(u"Print Failed: Rate Limit Exceeded"_s), users / 2);
     }
 
     void batchedScanWritesOneCsvAndExitsZero() {
         const QString csv = m_tmp.filePath(u"scan.csv"_s);
+        const QString log = m_tmp.filePath(u"batch-runs.jsonl"_s);
         const Run run =
             gam({u"config"_s, u"auto_batch_min"_s, u"1"_s, u"num_threads"_s, u"20"_s, u"redirect"_s, u"csv"_s, csv,
                  u"multiprocess"_s, u"all"_s, u"users"_s, u"print"_s, u"filelist"_s, u"query"_s,
                  u"name contains 'nothing-has-this-name'"_s, u"fields"_s, u"id,name"_s, u"maxfiles"_s, u"500"_s},
-                m_dir);
+                m_dir, {}, {{u"PRACTICE_GAM_LOG"_s, log}});
         // Every child found nothing (60), but the batch parent still exits 0.
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.errText().contains(u",Processing complete"_s));
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("Owner,id,name\n"));
+
+        // As in GAM, each user is done by a worker process of its own.
+        const qsizetype users = QRegularExpression(u"Got (\\d+) Users"_s).match(run.errText()).captured(1).toInt();
+        QFile runs(log);
+        QVERIFY(runs.open(QIODevice::ReadOnly));
+        QSet<qint64> workers;
+        qint64 parent = 0;
+        for (const QByteArray &line : runs.readAll().split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            if (entry.isEmpty())
+                continue;
+            const QStringList argv = entry[u"argv"_s].toVariant().toStringList();
+            if (!entry[u"worker"_s].toBool()) {
+                parent = entry[u"pid"_s].toInteger();
+                continue;
+            }
+            QCOMPARE(argv.mid(0, 1), QStringList{u"user"_s});
+            QCOMPARE(argv.mid(2, 3), (QStringList{u"print"_s, u"filelist"_s, u"query"_s}));
+            workers.insert(entry[u"pid"_s].toInteger());
+        }
+        QVERIFY(users > 20);
+        QCOMPARE(workers.size(), users);
+        QVERIFY(parent != 0 && !workers.contains(parent));
     }
 
     void securityListingsAndRemovalPersist() {
@@ -391,6 +418,24 @@ private Q_SLOTS:
         QVERIFY(process.waitForStarted());
         QVERIFY(!process.waitForFinished(500));
         process.terminate();
+        QVERIFY(process.waitForFinished(5000));
+    }
+
+    void outputStreamsWhileTheCommandStillWorks() {
+        const QString dir = seedFresh(u"streaming"_s, u"example.net"_s, 30);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"GAMCFGDIR"_s, dir);
+        env.insert(u"PRACTICE_GAM_LINE_DELAY_MS"_s, u"3000"_s);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(PRACTICE_GAM_PATH), {u"print"_s, u"users"_s});
+        QVERIFY(process.waitForReadyRead(30000));
+        QVERIFY(process.readAll().startsWith("Getting all Users"));
+        // The run still holds its domain: the line left before the command was done.
+        QLockFile lock(dir + u"/practice-domain.json.lock"_s);
+        QVERIFY(!lock.tryLock(0));
+        process.kill();
         QVERIFY(process.waitForFinished(5000));
     }
 

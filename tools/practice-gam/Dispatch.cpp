@@ -5,10 +5,18 @@
 #include "Seed.h"
 #include "SetupCommands.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <list>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -130,6 +138,97 @@ QString batchStamp() {
     return QDateTime::currentDateTimeUtc().toString(u"yyyy-MM-ddTHH:mm:ss.zzz"_s) + u"+00:00"_s;
 }
 
+// A batch worker's rows go back to the parent as a JSON array of objects.
+void writeWorkerRows(const QString &path, const CsvTable &table) {
+    QJsonArray rows;
+    for (const CsvRow &row : table.rows) {
+        QJsonObject object;
+        for (auto it = row.cbegin(); it != row.cend(); ++it)
+            object.insert(it.key(), it.value());
+        rows.append(object);
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(rows).toJson(QJsonDocument::Compact));
+        file.commit();
+    }
+}
+
+QList<CsvRow> readWorkerRows(const QString &path) {
+    QList<CsvRow> rows;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QJsonValue &value : QJsonDocument::fromJson(file.readAll()).array()) {
+        const QJsonObject object = value.toObject();
+        CsvRow row;
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+            row.insert(it.key(), it.value().toString());
+        rows.append(row);
+    }
+    return rows;
+}
+
+// What a worker is told beyond its user and command: the section and the progress-line settings.
+QStringList workerSettings(const RunSettings &settings) {
+    QStringList words;
+    if (!settings.section.isEmpty())
+        words << u"select"_s << settings.section;
+    if (!settings.showGettings || settings.gotNewline)
+        words << u"config"_s << u"show_gettings"_s << (settings.showGettings ? u"true"_s : u"false"_s)
+              << u"show_gettings_got_nl"_s << (settings.gotNewline ? u"true"_s : u"false"_s);
+    return words;
+}
+
+// GAM's multiprocess pool: one gam per user, up to num_threads at once, each a process
+// of its own that writes straight to this run's standard output and error. A worker
+// sends its rows back through a file, as GAM's workers send theirs to the CSV
+// collector; its exit code is dropped. Workers finish in no particular order.
+void runWorkers(Context &ctx, const QStringList &command, QStringList emails, const RunSettings &settings) {
+    std::shuffle(emails.begin(), emails.end(), *QRandomGenerator::global());
+    const qsizetype n = emails.size();
+    const qsizetype poolSize = std::min<qsizetype>(settings.numThreads, n);
+    const QString total = QString::number(n);
+    ctx.out.err(batchStamp() + u",0/"_s + total + u",Using "_s + QString::number(poolSize) + u" processes..."_s);
+    // The workers read and change the domain themselves.
+    ctx.store.release();
+    QTemporaryDir rowFiles;
+    const QString batchWords = QCoreApplication::arguments().mid(1).join(u' ');
+    struct Worker {
+        std::unique_ptr<QProcess> process;
+        QString rows;
+    };
+    std::list<Worker> running;
+    qsizetype started = 0, finished = 0;
+    while (finished < n) {
+        while (started < n && qsizetype(running.size()) < poolSize) {
+            Worker worker{std::make_unique<QProcess>(), rowFiles.filePath(QString::number(started) + u".json"_s)};
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"PRACTICE_GAM_BATCH_ITEM"_s, QString::number(started + 1));
+            environment.insert(u"PRACTICE_GAM_BATCH_ROWS"_s, worker.rows);
+            environment.insert(u"PRACTICE_GAM_BATCH_WORDS"_s, batchWords);
+            worker.process->setProcessEnvironment(environment);
+            worker.process->setProcessChannelMode(QProcess::ForwardedChannels);
+            worker.process->start(QCoreApplication::applicationFilePath(),
+                                  workerSettings(settings) + QStringList{u"user"_s, emails.at(started)} + command);
+            running.push_back(std::move(worker));
+            ++started;
+        }
+        for (auto it = running.begin(); it != running.end();) {
+            if (it->process->state() != QProcess::NotRunning && !it->process->waitForFinished(10)) {
+                ++it;
+                continue;
+            }
+            ctx.table.rows += readWorkerRows(it->rows);
+            it = running.erase(it);
+            if (++finished % 100 == 0 || finished == n)
+                ctx.out.err(batchStamp() + u",0,Processing item "_s + QString::number(finished) + u'/' + total);
+        }
+    }
+    ctx.out.err(batchStamp() + u",0/"_s + total + u",Processing complete"_s);
+    ctx.out.setRC(0);
+}
+
 void runForUsers(Context &ctx, Args &args, const RunSettings &settings) {
     UserSelection selection = selectUsers(ctx, args);
     const int verbAt = args.pos();
@@ -142,40 +241,32 @@ void runForUsers(Context &ctx, Args &args, const RunSettings &settings) {
     if (selection.failed)
         return;
     const qsizetype n = selection.emails.size();
-    const bool batched = selection.multi && settings.autoBatchMin > 0 && n >= settings.autoBatchMin;
-    auto runOne = [&](const QString &email, qsizetype i, qsizetype total) {
-        if (verb != u"check"_s && ctx.store.userIndex(email) < 0) {
-            ctx.out.err(u"User: "_s + email + u", Does not exist"_s + counter(i, total));
-            ctx.out.setRC(56);
-            return;
-        }
-        cmd->run(email, i, total);
-    };
-    if (!batched) {
-        for (qsizetype i = 0; i < n; ++i)
-            runOne(selection.emails.at(i), i + 1, n);
+    if (selection.multi && settings.autoBatchMin > 0 && n >= settings.autoBatchMin) {
+        runWorkers(ctx, args.all().mid(verbAt), selection.emails, settings);
     } else {
-        // Children finish in no particular order, and their exit codes never reach the parent.
-        std::shuffle(selection.emails.begin(), selection.emails.end(), *QRandomGenerator::global());
-        const QString total = QString::number(n);
-        ctx.out.err(batchStamp() + u",0/"_s + total + u",Using "_s +
-                    QString::number(std::min<qsizetype>(settings.numThreads, n)) + u" processes..."_s);
+        // A batch worker counts 1 of 1 and knows its place in the batch.
+        ctx.batchItem = qEnvironmentVariableIntValue("PRACTICE_GAM_BATCH_ITEM");
         for (qsizetype i = 0; i < n; ++i) {
-            ctx.batchItem = i + 1;
-            runOne(selection.emails.at(i), 1, 1);
-            if ((i + 1) % 100 == 0 || i + 1 == n)
-                ctx.out.err(batchStamp() + u",0,Processing item "_s + QString::number(i + 1) + u'/' + total);
+            const QString &email = selection.emails.at(i);
+            if (verb != u"check"_s && ctx.store.userIndex(email) < 0) {
+                ctx.out.err(u"User: "_s + email + u", Does not exist"_s + counter(i + 1, n));
+                ctx.out.setRC(56);
+                continue;
+            }
+            cmd->run(email, i + 1, n);
         }
-        ctx.out.err(batchStamp() + u",0/"_s + total + u",Processing complete"_s);
-        ctx.out.setRC(0);
     }
-    if (cmd->csv)
+    if (!cmd->csv)
+        return;
+    if (const QString workerRows = qEnvironmentVariable("PRACTICE_GAM_BATCH_ROWS"); !workerRows.isEmpty())
+        writeWorkerRows(workerRows, ctx.table);
+    else
         ctx.out.csv(ctx.table);
 }
 
 } // namespace
 
-void runGam(const QStringList &argv, Output &out, const Hooks &hooks, QString *stdoutFile, QString *stderrFile) {
+void runGam(const QStringList &argv, Output &out, const Hooks &hooks) {
     Args args(argv);
     RunSettings settings;
     QList<QPair<QString, QString>> configVars;
@@ -219,7 +310,7 @@ void runGam(const QStringList &argv, Output &out, const Hooks &hooks, QString *s
                 if (what == u"csv"_s)
                     out.setCsvRedirect(path, append);
                 else if (path != u"-"_s)
-                    *(what == u"stdout"_s ? stdoutFile : stderrFile) = path;
+                    out.redirect(what == u"stdout"_s ? Output::Out : Output::Err, path);
             } else if (kw == u"multiprocess"_s) {
                 args.next(QString());
             } else {

@@ -5,6 +5,5 @@
 
 #include <QStringList>
 
-// Runs one gam command line into out. Sets the stdout/stderr redirect files when the
-// command line asks for them.
-void runGam(const QStringList &argv, Output &out, const Hooks &hooks, QString *stdoutFile, QString *stderrFile);
+// Runs one gam command line into out, redirecting its streams when the command line asks.
+void runGam(const QStringList &argv, Output &out, const Hooks &hooks);

@@ -66,6 +66,8 @@ UserSelection selectUsers(Context &ctx, Args &args) {
         return selection;
     }
     if (kind == u"users"_s) {
+        // A list is a collection like any other: auto-batching applies to it.
+        selection.multi = true;
         const QStringList names =
             args.next(u"<EmailAddressList>"_s).split(QRegularExpression(u"[,\\s]+"_s), Qt::SkipEmptyParts);
         for (const QString &name : names)

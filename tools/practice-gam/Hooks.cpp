@@ -7,7 +7,6 @@
 #include <QJsonObject>
 #include <QThread>
 #include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -28,16 +27,6 @@ QStringList rules(const char *name, const QString &joined) {
     return values;
 }
 
-void writeAll(int fd, const QByteArray &bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return;
-        done += n;
-    }
-}
-
 [[noreturn]] void sleepForever() {
     for (;;)
         QThread::sleep(3600);
@@ -47,7 +36,8 @@ void writeAll(int fd, const QByteArray &bytes) {
 
 Hooks Hooks::fromEnvironment(const QStringList &argv) {
     Hooks hooks;
-    const QString joined = argv.join(u' ');
+    // A batch's worker answers to the rules of the batch's words as well as its own.
+    const QString joined = QString(qEnvironmentVariable("PRACTICE_GAM_BATCH_WORDS") + u' ' + argv.join(u' ')).trimmed();
     hooks.logPath = qEnvironmentVariable("PRACTICE_GAM_LOG");
     const QStringList delays = rules("PRACTICE_GAM_DELAY_MS", joined);
     if (!delays.isEmpty())
@@ -87,6 +77,7 @@ void Hooks::logInvocation(const QStringList &argv) const {
                             {u"GAMCFGDIR"_s, env("GAMCFGDIR")},
                             {u"GAMCFGSECTION"_s, env("GAMCFGSECTION")},
                             {u"pid"_s, qint64(::getpid())},
+                            {u"worker"_s, qEnvironmentVariableIsSet("PRACTICE_GAM_BATCH_ROWS")},
                             {u"time"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
     QFile file(logPath);
     // One write per line on an append-only file, so concurrent runs never interleave lines.
@@ -94,81 +85,12 @@ void Hooks::logInvocation(const QStringList &argv) const {
         file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
 }
 
-void Hooks::beforeRun() const {
-    if (ignoreTerm) {
+void Hooks::beforeRun(const QStringList &argv) const {
+    if (ignoreTerm)
         std::signal(SIGTERM, SIG_IGN);
-        sleepForever();
-    }
-    if (hang)
+    logInvocation(argv);
+    if (hang || ignoreTerm)
         sleepForever();
     if (delayMs > 0)
         QThread::msleep(ulong(delayMs));
-}
-
-int Hooks::flush(const Output &output, const QString &stdoutFile, const QString &stderrFile) const {
-    QList<Output::Chunk> chunks = output.chunks();
-    if (invalidUtf8) {
-        // Bytes that are not UTF-8 inside the first line of standard output.
-        const QByteArray bad("\xff\xfe\xc3\x28");
-        auto it =
-            std::find_if(chunks.begin(), chunks.end(), [](const Output::Chunk &c) { return c.stream == Output::Out; });
-        if (it == chunks.end())
-            chunks.append({Output::Out, bad + '\n'});
-        else
-            it->bytes.insert(std::max<qsizetype>(0, it->bytes.indexOf('\n')), bad);
-    }
-    if (hugeLines > 0) {
-        QByteArray last = "Practice output line\n";
-        for (auto it = chunks.crbegin(); it != chunks.crend(); ++it)
-            if (it->stream == Output::Out && it->bytes.endsWith('\n')) {
-                const QByteArray body = it->bytes.chopped(1);
-                last = body.mid(body.lastIndexOf('\n') + 1) + '\n';
-                break;
-            }
-        QByteArray block;
-        block.reserve(last.size() * hugeLines);
-        for (int i = 0; i < hugeLines; ++i)
-            block += last;
-        chunks.append({Output::Out, block});
-    }
-    QFile outFile(stdoutFile), errFile(stderrFile);
-    if (!stdoutFile.isEmpty())
-        (void)outFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (!stderrFile.isEmpty())
-        (void)errFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    qsizetype total = 0;
-    for (const Output::Chunk &chunk : std::as_const(chunks))
-        total += chunk.bytes.size();
-    qsizetype written = 0;
-    for (const Output::Chunk &chunk : std::as_const(chunks)) {
-        QByteArray bytes = chunk.bytes;
-        if (crash && written + bytes.size() > total / 2)
-            bytes.truncate(std::max<qsizetype>(0, total / 2 - written));
-        QFile &file = chunk.stream == Output::Out ? outFile : errFile;
-        if (file.isOpen()) {
-            file.write(bytes);
-        } else if (lineDelayMs > 0) {
-            const QList<QByteArray> lines = bytes.split('\n');
-            for (qsizetype i = 0; i < lines.size(); ++i) {
-                const QByteArray piece = i + 1 < lines.size() ? lines.at(i) + '\n' : lines.at(i);
-                if (piece.isEmpty())
-                    continue;
-                writeAll(chunk.stream == Output::Out ? STDOUT_FILENO : STDERR_FILENO, piece);
-                QThread::msleep(ulong(lineDelayMs));
-            }
-        } else {
-            writeAll(chunk.stream == Output::Out ? STDOUT_FILENO : STDERR_FILENO, bytes);
-        }
-        written += bytes.size();
-        if (crash && written >= total / 2) {
-            struct rlimit none {
-                0, 0
-            };
-            setrlimit(RLIMIT_CORE, &none);
-            std::raise(SIGSEGV);
-        }
-    }
-    if (crash)
-        std::raise(SIGSEGV);
-    return exitCode >= 0 ? exitCode : output.rc();
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Output.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -21,9 +19,11 @@ struct Hooks {
     int rateLimitEvery = 0;   // PRACTICE_GAM_FAULT=ratelimit[:K]
 
     static Hooks fromEnvironment(const QStringList &argv);
+    // Logs the invocation, then sleeps forever when asked to hang, else applies the delay.
+    // SIGTERM is ignored before the log line is written, so a test that waits for the
+    // line never races it.
+    void beforeRun(const QStringList &argv) const;
+
+private:
     void logInvocation(const QStringList &argv) const;
-    // Sleeps forever when asked to hang (ignoring SIGTERM too if asked), else applies the delay.
-    void beforeRun() const;
-    // Writes the run's output to stdout and stderr, shaped by the fault rules; returns the exit code.
-    int flush(const Output &output, const QString &stdoutFile, const QString &stderrFile) const;
 };

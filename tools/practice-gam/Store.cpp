@@ -1,16 +1,34 @@
 #include "Store.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// QLockFile's own wait doubles its pause up to seconds, which would keep a batch's
+// workers, all waiting for the one state file, asleep long after it is free.
+bool lockWithin(QLockFile &lock, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!lock.tryLock(0)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+} // namespace
 
 Store::OpenResult Store::open(const QString &path) {
     m_path = path;
     m_lock = std::make_unique<QLockFile>(path + u".lock"_s);
-    if (!m_lock->tryLock(120000))
+    if (!lockWithin(*m_lock, 120000))
         return OpenResult::Locked;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -26,7 +44,7 @@ Store::OpenResult Store::open(const QString &path) {
 bool Store::create(const QString &path, QJsonObject root, QString *error) {
     m_path = path;
     m_lock = std::make_unique<QLockFile>(path + u".lock"_s);
-    if (!m_lock->tryLock(120000)) {
+    if (!lockWithin(*m_lock, 120000)) {
         *error = u"state file is locked by another run"_s;
         return false;
     }
@@ -42,6 +60,11 @@ QJsonArray &Store::array(const QString &name) {
         m_root.remove(name); // the one copy lives in m_arrays, so edits do not detach
     }
     return it.value();
+}
+
+void Store::release() {
+    m_lock.reset();
+    m_dirty = false;
 }
 
 bool Store::save(QString *error) {

@@ -17,6 +17,8 @@ public:
     // Creates a new state file (seeding); takes the lock too.
     bool create(const QString &path, QJsonObject root, QString *error);
     bool save(QString *error);
+    // Lets other runs at the state (a batch's workers); this run changes nothing from here on.
+    void release();
     void markDirty() { m_dirty = true; }
     bool dirty() const { return m_dirty; }
 

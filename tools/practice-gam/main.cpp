@@ -11,10 +11,8 @@ int main(int argc, char **argv) {
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     const Hooks hooks = Hooks::fromEnvironment(args);
-    hooks.logInvocation(args);
-    hooks.beforeRun();
-    Output out;
-    QString stdoutFile, stderrFile;
-    runGam(args, out, hooks, &stdoutFile, &stderrFile);
-    return hooks.flush(out, stdoutFile, stderrFile);
+    hooks.beforeRun(args);
+    Output out(hooks);
+    runGam(args, out, hooks);
+    return out.finish();
 }

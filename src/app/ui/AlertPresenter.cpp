@@ -1,8 +1,9 @@
 #include "app/ui/AlertPresenter.h"
 
+#include "app/ui/DestructiveStyle.h"
 #include "core/Console.h"
-#include "core/LogListModel.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -26,6 +27,20 @@ void AlertPresenter::dismissBox() {
     m_shownID = {};
 }
 
+namespace {
+
+// A sheet open in front of the window (its action may ask first), else the window.
+// isAncestorOf() stops at window boundaries, so the parent chain is walked here.
+QWidget *sheetInFront(QWidget *window) {
+    QWidget *modal = QApplication::activeModalWidget();
+    for (QWidget *widget = modal; widget; widget = widget->parentWidget())
+        if (widget == window)
+            return modal;
+    return window;
+}
+
+} // namespace
+
 void AlertPresenter::present() {
     const std::optional<AlertItem> &alert = m_console->alert();
     if (!alert) {
@@ -36,7 +51,7 @@ void AlertPresenter::present() {
         return;
     dismissBox();
 
-    auto *box = new QMessageBox(m_window);
+    auto *box = new QMessageBox(sheetInFront(m_window));
     box->setObjectName(u"alert"_s);
     box->setWindowModality(Qt::WindowModal);
     box->setWindowTitle(alert->title);
@@ -57,9 +72,7 @@ void AlertPresenter::present() {
         if (alert->isDestructive) {
             // The safe answer is the one Return and Escape give.
             box->setDefaultButton(cancel);
-            QPalette warning = confirm->palette();
-            warning.setColor(QPalette::ButtonText, LogListModel::colour(LogKind::error).darker(130));
-            confirm->setPalette(warning);
+            drawAsDestructive(confirm);
         } else {
             box->setDefaultButton(confirm);
         }

@@ -8,8 +8,9 @@ class Console;
 class QMessageBox;
 class QWidget;
 
-// Shows Console::alert() as a window-modal message box over `window` and clears
-// it when any button dismisses the box. A new alert replaces a pending one.
+// Shows Console::alert() as a window-modal message box over `window`, or over the
+// sheet open in front of it, and clears it when any button dismisses the box. A new
+// alert replaces a pending one.
 class AlertPresenter : public QObject {
     Q_OBJECT
 public:

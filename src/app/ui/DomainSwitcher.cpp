@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/Icons.h"
+#include "app/ui/MenuText.h"
 #include "core/Console.h"
 #include "profiles/ProfileStore.h"
 
@@ -9,15 +10,6 @@
 #include <QMenu>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Menus and buttons read "&" as a mnemonic marker; a name like "Smith & Jones" keeps its "&".
-QString shownAsText(QString name) {
-    return name.replace(u'&', u"&&"_s);
-}
-
-} // namespace
 
 DomainSwitcher::DomainSwitcher(AppModel *model, QWidget *parent)
     : QToolButton(parent)
@@ -47,7 +39,7 @@ void DomainSwitcher::rebuildMenu() {
     auto *group = new QActionGroup(m_menu);
     const QUuid activeID = m_model->profiles()->activeID();
     for (const DomainProfile &profile : m_model->profiles()->profiles()) {
-        QAction *action = m_menu->addAction(shownAsText(profile.displayName()));
+        QAction *action = m_menu->addAction(escapeMnemonics(profile.displayName()));
         action->setCheckable(true);
         action->setChecked(profile.id == activeID);
         group->addAction(action);
@@ -67,7 +59,7 @@ void DomainSwitcher::refreshLabel() {
     QString name = m_model->profiles()->activeProfile().displayName();
     if (m_model->isPractice())
         name = u"Practice: "_s + name;
-    setText(shownAsText(name));
+    setText(escapeMnemonics(name));
     setAccessibleName(u"Domain: "_s + name);
 }
 

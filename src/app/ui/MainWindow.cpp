@@ -5,6 +5,7 @@
 #include "app/PracticeDomain.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/AlertPresenter.h"
+#include "app/ui/DestructiveStyle.h"
 #include "app/ui/DomainSwitcher.h"
 #include "app/ui/FormAccessibility.h"
 #include "app/ui/Icons.h"
@@ -243,6 +244,7 @@ void MainWindow::confirmQuit() {
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     QPushButton *quit = box->addButton(u"Quit Anyway"_s, QMessageBox::DestructiveRole);
     quit->setObjectName(u"quitAnywayButton"_s);
+    drawAsDestructive(quit);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     connect(box, &QMessageBox::finished, this, [this, box, quit] {

@@ -117,5 +117,5 @@ bool QtDesktopServices::openInTerminal(const QString &scriptPath) {
         [](const QString &program) { return QStandardPaths::findExecutable(program); });
     if (!command)
         return false;
-    return QProcess::startDetached(command->program, command->arguments, QFileInfo(scriptPath).absolutePath());
+    return QProcess::startDetached(command->program, command->arguments, command->workingDirectory);
 }

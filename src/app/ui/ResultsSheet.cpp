@@ -36,7 +36,8 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     , m_title(label(this, u"title"_s, 1.5))
     , m_query(label(this, u"query"_s, 1.1))
     , m_summary(label(this, u"summary"_s, 0.85))
-    , m_table(new QTableView(this)) {
+    , m_table(new QTableView(this))
+    , m_buttons(new QHBoxLayout) {
     setWindowModality(Qt::WindowModal);
     setMinimumSize(760, 460);
     resize(900, 560);
@@ -87,11 +88,10 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     close->setObjectName(u"closeButton"_s);
     close->setDefault(true);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(exportCSV);
-    buttons->addWidget(exportText);
-    buttons->addStretch();
-    buttons->addWidget(close);
+    m_buttons->addWidget(exportCSV);
+    m_buttons->addWidget(exportText);
+    m_buttons->addStretch();
+    m_buttons->addWidget(close);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -100,7 +100,7 @@ ResultsSheet::ResultsSheet(Console *console, QWidget *parent)
     layout->addWidget(m_query);
     layout->addWidget(m_summary);
     layout->addWidget(m_table, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(m_buttons);
 
     const auto exportAs = [this](ExportFormat format) {
         if (m_console->results())
@@ -127,11 +127,35 @@ void ResultsSheet::showResults() {
     m_query->setText(u"Query: "_s + results->query);
     m_summary->setText(results->summary);
     m_summary->setVisible(!results->summary.isEmpty());
+    showAction(results->action);
     m_model->setTable(*results);
     m_table->resizeColumnsToContents();
     m_table->scrollToTop();
     if (!isVisible())
         open();
+}
+
+// The button exists only while the table has an action, so no nameless button waits hidden.
+void ResultsSheet::showAction(const std::optional<ResultsAction> &action) {
+    if (!action) {
+        if (m_action)
+            m_action->deleteLater();
+        return;
+    }
+    if (!m_action) {
+        m_action = new QPushButton(this);
+        m_action->setObjectName(u"resultsActionButton"_s);
+        m_action->setAutoDefault(false);
+        m_buttons->insertWidget(2, m_action);
+        connect(m_action, &QPushButton::clicked, this, [this] {
+            // A copy: the action may replace the results, and with them itself.
+            if (m_console->results() && m_console->results()->action) {
+                const std::function<void()> trigger = m_console->results()->action->trigger;
+                trigger();
+            }
+        });
+    }
+    m_action->setText(action->title);
 }
 
 void ResultsSheet::copySelection() {

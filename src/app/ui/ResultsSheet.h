@@ -1,14 +1,19 @@
 #pragma once
 
-#include <QDialog>
+#include "core/Console.h"
 
-class Console;
+#include <QDialog>
+#include <QPointer>
+
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QTableView;
 class ResultsTableModel;
 
 // The sheet that shows Console::results() over its parent window while it is
-// set; closing it clears the results.
+// set; closing it clears the results. A table's action becomes a button beside
+// the exports.
 class ResultsSheet : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +23,7 @@ public:
 
 private:
     void showResults();
+    void showAction(const std::optional<ResultsAction> &action);
     void copySelection();
 
     Console *m_console;
@@ -26,4 +32,6 @@ private:
     QLabel *m_query;
     QLabel *m_summary;
     QTableView *m_table;
+    QHBoxLayout *m_buttons;
+    QPointer<QPushButton> m_action;
 };

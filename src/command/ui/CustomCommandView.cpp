@@ -1,5 +1,6 @@
 #include "command/ui/CustomCommandView.h"
 
+#include "app/ui/MenuText.h"
 #include "app/ui/Shortcuts.h"
 #include "command/CustomCommandModel.h"
 #include "core/Console.h"
@@ -93,5 +94,5 @@ void CustomCommandView::rebuildRecentMenu() {
         return;
     }
     for (const QString &command : m_model->history())
-        m_recent->addAction(command, this, [this, command] { m_model->setCommand(command); });
+        m_recent->addAction(escapeMnemonics(command), this, [this, command] { m_model->setCommand(command); });
 }

@@ -1,5 +1,6 @@
 #include "security/ui/SecurityResultView.h"
 
+#include "app/ui/MenuText.h"
 #include "core/Console.h"
 #include "core/DesktopServices.h"
 #include "core/PlatformTexts.h"
@@ -53,11 +54,6 @@ QPlainTextEdit *monospacedBox(const QString &text) {
     return box;
 }
 
-// Button titles show "&" as itself, not as a mnemonic.
-QString buttonText(QString text) {
-    return text.replace(u'&', u"&&"_s);
-}
-
 } // namespace
 
 SecurityResultView::SecurityResultView(SecurityModel *model, DesktopServices *desktop, SecurityCheck check,
@@ -88,7 +84,7 @@ SecurityResultView::SecurityResultView(SecurityModel *model, DesktopServices *de
     if (!result.evidence.isEmpty())
         layout->addWidget(evidenceSection(result.evidence, desktop));
     if (result.plan) {
-        QPushButton *planButton = ActionBar::destructiveButton(buttonText(result.plan->buttonTitle));
+        QPushButton *planButton = ActionBar::destructiveButton(escapeMnemonics(result.plan->buttonTitle));
         planButton->setObjectName(u"planButton"_s);
         planButton->setAccessibleName(result.plan->buttonTitle);
         Console *console = model->console();

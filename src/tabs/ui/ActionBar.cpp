@@ -1,5 +1,6 @@
 #include "tabs/ui/ActionBar.h"
 
+#include "app/ui/DestructiveStyle.h"
 #include "core/Console.h"
 
 #include <QHBoxLayout>
@@ -27,9 +28,6 @@ ActionBar::ActionBar(Console *console, std::function<void()> onClear, const QLis
 
 QPushButton *ActionBar::destructiveButton(const QString &text) {
     auto *button = new QPushButton(text);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Active, QPalette::ButtonText, QColor(0xc0, 0x1c, 0x28));
-    palette.setColor(QPalette::Inactive, QPalette::ButtonText, QColor(0xc0, 0x1c, 0x28));
-    button->setPalette(palette);
+    drawAsDestructive(button);
     return button;
 }

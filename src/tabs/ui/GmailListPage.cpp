@@ -7,6 +7,7 @@
 #include "tabs/ui/HintText.h"
 #include "tabs/ui/LinesEditor.h"
 #include "tabs/ui/MailTargetSection.h"
+#include "tabs/ui/ParallelRunOption.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -39,7 +40,8 @@ GmailListPage::GmailListPage(GmailModel *model, Console *console, GmailMode mode
     connect(remove, &QPushButton::clicked, model, [model, mode] { model->deleteList(mode); });
     auto *actions = new ActionBar(console, [form] { form->clear(); }, {preview, remove});
 
-    layOutFormPage(this, {new MailTargetSection(form->targetFields()), values}, actions, values);
+    layOutFormPage(this, {new MailTargetSection(form->targetFields(), new ParallelRunOption(model)), values}, actions,
+                   values);
 
     m_editor->setText(form->text());
     connect(m_editor, &LinesEditor::userTextChanged, form, &GmailListForm::setText);

@@ -6,6 +6,7 @@
 #include "tabs/ui/FormPage.h"
 #include "tabs/ui/HintText.h"
 #include "tabs/ui/MailTargetSection.h"
+#include "tabs/ui/ParallelRunOption.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -105,7 +106,8 @@ GmailPropertiesPage::GmailPropertiesPage(GmailModel *model, Console *console, QW
     GmailPropertiesForm *form = m_form;
     auto *actions = new ActionBar(console, [form] { form->clear(); }, {find, preview, remove});
 
-    layOutFormPage(this, {new MailTargetSection(form->targetFields()), search, query}, actions);
+    layOutFormPage(this, {new MailTargetSection(form->targetFields(), new ParallelRunOption(model)), search, query},
+                   actions);
 
     connect(m_from, &QLineEdit::textChanged, form, &GmailPropertiesForm::setFrom);
     connect(m_keywords, &QLineEdit::textChanged, form, &GmailPropertiesForm::setKeywords);

@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-MailTargetSection::MailTargetSection(MailTargetFields *fields, QWidget *parent)
+MailTargetSection::MailTargetSection(MailTargetFields *fields, QWidget *manyMailboxes, QWidget *parent)
     : QGroupBox(u"Target"_s, parent)
     , m_fields(fields)
     , m_specific(new QRadioButton(u"Specific User"_s))
@@ -21,7 +21,8 @@ MailTargetSection::MailTargetSection(MailTargetFields *fields, QWidget *parent)
     , m_form(new QFormLayout)
     , m_email(new QLineEdit)
     , m_domain(new QLineEdit)
-    , m_allCaption(new HintText(u"Runs against every active (non-suspended) mailbox in your Google Workspace."_s)) {
+    , m_allCaption(new HintText(u"Runs against every active (non-suspended) mailbox in your Google Workspace."_s))
+    , m_manyMailboxes(manyMailboxes) {
     m_specific->setObjectName(u"targetSpecific"_s);
     m_domainChoice->setObjectName(u"targetDomain"_s);
     m_all->setObjectName(u"targetAll"_s);
@@ -49,6 +50,8 @@ MailTargetSection::MailTargetSection(MailTargetFields *fields, QWidget *parent)
     m_form->addRow(u"Mailbox Owner Email:"_s, m_email);
     m_form->addRow(u"Domain:"_s, m_domain);
     m_form->addRow(m_allCaption);
+    if (m_manyMailboxes)
+        m_form->addRow(m_manyMailboxes);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(choiceRow);
@@ -76,4 +79,6 @@ void MailTargetSection::refresh() {
     m_form->setRowVisible(m_email, target == MailTarget::specific);
     m_form->setRowVisible(m_domain, target == MailTarget::domain);
     m_form->setRowVisible(m_allCaption, target == MailTarget::all);
+    if (m_manyMailboxes)
+        m_form->setRowVisible(m_manyMailboxes, target != MailTarget::specific);
 }

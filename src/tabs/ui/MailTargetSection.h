@@ -9,10 +9,11 @@ class QLineEdit;
 class QRadioButton;
 
 // The "Target" section of the Gmail forms, bound both ways to one MailTargetFields.
+// `manyMailboxes`, when given, is shown below the field for the domain and all-users targets.
 class MailTargetSection : public QGroupBox {
     Q_OBJECT
 public:
-    explicit MailTargetSection(MailTargetFields *fields, QWidget *parent = nullptr);
+    explicit MailTargetSection(MailTargetFields *fields, QWidget *manyMailboxes = nullptr, QWidget *parent = nullptr);
 
 private:
     void refresh();
@@ -25,4 +26,5 @@ private:
     QLineEdit *m_email;
     QLineEdit *m_domain;
     HintText *m_allCaption;
+    QWidget *m_manyMailboxes;
 };
