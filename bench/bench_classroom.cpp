@@ -1,6 +1,7 @@
 // Lists 50,000 courses in the Classroom tab from a gam that prints them, then
 // selects them all, reporting the time to the table shown and event-loop stalls.
 // Times are the best of three rounds, with the process's processor time beside them.
+#include "ReplayingGam.h"
 #include "StallProbe.h"
 
 #include "core/CSV.h"
@@ -69,22 +70,9 @@ void waitUntil(const std::function<bool()> &done) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QCoreApplication::setOrganizationName(u"TarnwickBench"_s);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-
     const QByteArray csv = coursesCSV();
-    QFile listing(dir.filePath(u"courses.csv"_s));
-    if (!listing.open(QIODevice::WriteOnly) || listing.write(csv) < 0)
+    if (!installReplayingGam(dir, csv, 0))
         return 1;
-    listing.close();
-    const QString gam = dir.filePath(u"gam"_s);
-    QFile script(gam);
-    if (!script.open(QIODevice::WriteOnly))
-        return 1;
-    script.write("#!/bin/sh\nexec cat '" + listing.fileName().toUtf8() + "'\n");
-    script.close();
-    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QSettings().setValue(u"gamPath"_s, gam);
 
     Console console(nullptr);
     ClassroomModel model(&console);

@@ -2,6 +2,7 @@
 // gam that prints what GAM7 prints for such a run, and reports the longest
 // event-loop stall while its lines arrive, the time to read them into per-mailbox
 // rows, and the time from the rows to the Mailbox Results sheet painted.
+#include "ReplayingGam.h"
 #include "StallProbe.h"
 
 #include "app/ui/ResultsSheet.h"
@@ -75,22 +76,9 @@ QByteArray domainDeleteOutput() {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QCoreApplication::setOrganizationName(u"TarnwickBench"_s);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-
     const QByteArray output = domainDeleteOutput();
-    QFile stream(dir.filePath(u"delete.txt"_s));
-    if (!stream.open(QIODevice::WriteOnly) || stream.write(output) < 0)
+    if (!installReplayingGam(dir, output, 50))
         return 1;
-    stream.close();
-    const QString gam = dir.filePath(u"gam"_s);
-    QFile script(gam);
-    if (!script.open(QIODevice::WriteOnly))
-        return 1;
-    script.write("#!/bin/sh\ncat '" + stream.fileName().toUtf8() + "'\nexit 50\n");
-    script.close();
-    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QSettings().setValue(u"gamPath"_s, gam);
     ProfileStore profiles;
     DomainProfile profile = profiles.add(u"District"_s);
     profile.domain = domain;
