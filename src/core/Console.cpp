@@ -4,6 +4,7 @@
 #include "core/DesktopServices.h"
 #include "core/Error.h"
 #include "core/GAM.h"
+#include "core/InlineText.h"
 #include "core/TerminalLine.h"
 #include "core/Utf8.h"
 #include "profiles/ProfileStore.h"
@@ -385,12 +386,13 @@ QString Console::tableText(const QStringList &columns, const QList<QStringList> 
         widths.append(characterCount(column));
     for (const QStringList &row : rows) {
         for (qsizetype i = 0; i < columns.size() && i < row.size(); ++i)
-            widths[i] = std::max(widths[i], characterCount(row[i]));
+            widths[i] = std::max(widths[i], characterCount(oneLine(row[i])));
     }
     const auto line = [&](const QStringList &cells) -> QString {
         QString text;
         for (qsizetype i = 0; i < columns.size(); ++i) {
-            const QString cell = i < cells.size() ? cells[i] : QString();
+            // A cell's own line break would start a row of its own.
+            const QString cell = i < cells.size() ? oneLine(cells[i]) : QString();
             if (i > 0)
                 text += u"  "_s;
             text += cell + QString(widths[i] - characterCount(cell), u' ');

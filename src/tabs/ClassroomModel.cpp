@@ -3,12 +3,12 @@
 #include "core/CSV.h"
 #include "core/CommandLine.h"
 #include "core/GAM.h"
+#include "core/InlineText.h"
 #include "core/PlatformTexts.h"
 #include "core/SpaceTrim.h"
 #include "profiles/ProfileStore.h"
 #include "tabs/CourseListing.h"
 #include "tabs/CourseTableModel.h"
-#include "tabs/InlineText.h"
 
 #include <QCoroFuture>
 #include <QItemSelectionModel>

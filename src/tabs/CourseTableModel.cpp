@@ -1,6 +1,6 @@
 #include "tabs/CourseTableModel.h"
 
-#include "tabs/InlineText.h"
+#include "core/InlineText.h"
 
 using namespace Qt::StringLiterals;
 

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void keySavedInSettings_turnsThePanelOn();
     void ask_stream_insert_thenRunWithTheRunButton();
     void keyRemovedWhileAReplyStreams_hidesTheConversationButTheReplyEnds();
+    void escapeWhileGamRunsAndAReplyStreams_stopsWhatHasTheFocus();
 
 private:
     QString page() const;
@@ -181,6 +182,32 @@ void TestAssistantWindowKeyring::keyRemovedWhileAReplyStreams_hidesTheConversati
 
     storeKey();
     QTRY_COMPARE(page(), u"conversation"_s);
+}
+
+void TestAssistantWindowKeyring::escapeWhileGamRunsAndAReplyStreams_stopsWhatHasTheFocus() {
+    storeKey();
+    QTRY_COMPARE(page(), u"tryPage"_s);
+    Hook hang("PRACTICE_GAM_FAULT", "hang@print users");
+    auto *commandField = m_window->findChild<QLineEdit *>(u"commandField"_s);
+    commandField->setText(u"gam print users"_s);
+    QTest::mouseClick(m_window->findChild<QPushButton *>(u"runButton"_s), Qt::LeftButton);
+    QTRY_VERIFY(m_model->console()->isBusy());
+    ReplayServer server;
+    server.respond = [](QTcpSocket *socket) { socket->write(streamHead() + textStart(0) + textDelta(0, "Part")); };
+    ask(u"Question"_s);
+    QTRY_COMPARE(m_model->assistant()->messages().value(1).text, u"Part"_s);
+
+    // In the question field Escape stops the reply and leaves gam running.
+    auto *field = m_panel->findChild<QuestionField *>(u"questionField"_s);
+    QVERIFY(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(waitUntilIdle());
+    QVERIFY(m_model->console()->isBusy());
+
+    // With no reply streaming it reaches the log's Stop.
+    QTest::keyClick(field, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_model->console()->isBusy(), 15000);
+    QVERIFY(logLines(*m_model->console()).contains(u"  Stopped by user."_s));
 }
 
 QTEST_MAIN(TestAssistantWindowKeyring)

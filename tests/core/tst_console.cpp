@@ -311,6 +311,9 @@ private Q_SLOTS:
             Console::tableText({u"a"_s, u"b"_s}, {{u"1"_s, u"2"_s, u"extra"_s}, {u"caf\u0065\u0301"_s}}, std::nullopt);
         QCOMPARE(ragged, u"a     b\n----  -\n1     2\ncaf\u0065\u0301   \n"_s);
         QCOMPARE(Console::tableText({u"x"_s}, {}, QString()), u"Query: \nx\n-\n"_s);
+        // A cell holding line breaks stays on its row.
+        QCOMPARE(Console::tableText({u"name"_s, u"id"_s}, {{u"two\r\nlines"_s, u"7"_s}}, std::nullopt),
+                 u"name       id\n---------  --\ntwo lines  7 \n"_s);
     }
 
     void exportLog_writesCsvAndText() {

@@ -1,7 +1,7 @@
 #include "core/CSV.h"
+#include "core/InlineText.h"
 #include "tabs/Course.h"
 #include "tabs/CourseTableModel.h"
-#include "tabs/InlineText.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>

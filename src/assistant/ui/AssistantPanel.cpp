@@ -12,11 +12,11 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -218,9 +218,6 @@ QWidget *AssistantPanel::buildInputRow() {
     m_stop->setObjectName(u"stopButton"_s);
     m_stop->setAutoDefault(false);
     m_stop->setToolTip(u"Stop the reply (Esc)"_s);
-    // Anywhere in the panel, so the question field keeps the focus while a reply streams.
-    m_stopShortcut =
-        new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
 
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -238,7 +235,6 @@ QWidget *AssistantPanel::buildInputRow() {
     connect(m_field, &QuestionField::submitted, m_model, &AssistantModel::send);
     connect(m_send, &QPushButton::clicked, m_model, &AssistantModel::send);
     connect(m_stop, &QPushButton::clicked, m_model, &AssistantModel::stop);
-    connect(m_stopShortcut, &QShortcut::activated, m_model, &AssistantModel::stop);
     enableSend();
     return row;
 }
@@ -247,6 +243,26 @@ void AssistantPanel::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         paintSymbols();
+}
+
+// Escape anywhere in the panel stops a streaming reply, so the question field keeps
+// the focus. It is claimed before the window's shortcuts see it: the log's Stop
+// (Escape too) then stops a running gam only when the focus is elsewhere.
+bool AssistantPanel::event(QEvent *event) {
+    if (event->type() == QEvent::ShortcutOverride && m_model->isResponding() &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void AssistantPanel::keyPressEvent(QKeyEvent *event) {
+    if (m_model->isResponding() && event->matches(QKeySequence::Cancel)) {
+        m_model->stop();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AssistantPanel::paintSymbols() {
@@ -333,8 +349,6 @@ void AssistantPanel::showResponding() {
     const bool responding = m_model->isResponding();
     m_send->setVisible(!responding);
     m_stop->setVisible(responding);
-    // Otherwise Escape is left to whatever else uses it.
-    m_stopShortcut->setEnabled(responding);
 }
 
 void AssistantPanel::scrollToEnd() {

@@ -11,7 +11,6 @@ class MessageRow;
 class QLabel;
 class QPushButton;
 class QScrollArea;
-class QShortcut;
 class QStackedWidget;
 class QVBoxLayout;
 class QuestionField;
@@ -30,6 +29,8 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *buildHeader();
@@ -68,7 +69,6 @@ private:
     QuestionField *m_field;
     QPushButton *m_send;
     QPushButton *m_stop;
-    QShortcut *m_stopShortcut;
 
     // Streamed text is drawn once per turn of the event loop, not once per piece.
     QList<qsizetype> m_pendingRows;

@@ -1,4 +1,4 @@
-#include "tabs/InlineText.h"
+#include "core/InlineText.h"
 
 #include <algorithm>
 
