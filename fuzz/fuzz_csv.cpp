@@ -1,12 +1,14 @@
 // The CSV reader against a plain one-character-at-a-time reading of the same
-// rules: the UTF-8 and UTF-16 readers, parseCSV's rows and lookups and
-// parseCSVFile all agree with it, and csvText of any records reads back.
+// rules (fields split where quotes allow, then each decoded): the UTF-8 and
+// UTF-16 readers, parseCSV's rows and lookups and parseCSVFile all agree with
+// it, and csvText of any records, written as gam writes, reads back.
 #include "Require.h"
 #include "core/CSV.h"
 #include "core/Utf8.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -16,54 +18,67 @@ struct Reference {
     QList<bool> blank; // a line holding nothing but carriage returns
 };
 
+// A field's text from its raw input: a backslash gives the unit after it (one
+// that ends the field stays), every other quote toggles the quoted state with a
+// doubled quote inside quotes giving one, and CR outside quotes is dropped.
+QString referenceField(QStringView raw) {
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        if (c == u'\\') {
+            field += i + 1 < raw.size() ? raw[++i] : c;
+        } else if (c == u'"') {
+            if (inQuotes && i + 1 < raw.size() && raw[i + 1] == u'"') {
+                field += c;
+                ++i;
+            } else {
+                inQuotes = !inQuotes;
+            }
+        } else if (inQuotes || c != u'\r') {
+            field += c;
+        }
+    }
+    return field;
+}
+
+// Fields end at a comma or line feed outside quotes, where every quote toggles.
 Reference referenceRead(QStringView text) {
     if (text.startsWith(u'\uFEFF'))
         text = text.sliced(1);
     Reference out;
     QStringList record;
-    QString field;
+    qsizetype fieldStart = 0;
     bool inQuotes = false;
-    bool touched = false; // the field's input holds more than carriage returns
-    auto endField = [&] {
-        record.append(field);
-        field.clear();
+    auto endField = [&](qsizetype end) {
+        record.append(referenceField(text.sliced(fieldStart, end - fieldStart)));
+        fieldStart = end + 1;
     };
-    auto endRecord = [&] {
-        out.blank.append(record.size() == 1 && !touched);
+    // A blank line: one field of nothing but carriage returns.
+    auto isBlank = [](QStringView raw) {
+        return std::all_of(raw.begin(), raw.end(), [](QChar c) { return c == u'\r'; });
+    };
+    qsizetype recordStart = 0;
+    auto endRecord = [&](qsizetype end) {
+        out.blank.append(record.size() == 1 && isBlank(text.sliced(recordStart, end - recordStart)));
         out.records.append(record);
         record.clear();
-        touched = false;
+        recordStart = end + 1;
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (inQuotes) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                inQuotes = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'\n') {
-            endField();
-            endRecord();
-        } else if (c == u'\r') {
-            // dropped outside quotes
-        } else if (c == u'"') {
-            inQuotes = true;
-            touched = true;
-        } else if (c == u',') {
-            endField();
-            touched = true;
-        } else {
-            field += c;
-            touched = true;
+        if (c == u'"') {
+            inQuotes = !inQuotes;
+        } else if (!inQuotes && c == u',') {
+            endField(i);
+        } else if (!inQuotes && c == u'\n') {
+            endField(i);
+            endRecord(i);
         }
     }
-    if (!record.isEmpty() || touched) {
-        endField();
-        endRecord();
+    if (!record.isEmpty() || !isBlank(text.sliced(fieldStart))) {
+        endField(text.size());
+        endRecord(text.size());
     }
     return out;
 }
@@ -98,6 +113,15 @@ QList<QStringList> anyRecords(const QString &text) {
     return records;
 }
 
+// The records as gam's writer holds them before quoting: backslashes doubled.
+QList<QStringList> withBackslashesDoubled(QList<QStringList> records) {
+    for (QStringList &record : records) {
+        for (QString &field : record)
+            field.replace(u'\\', QStringLiteral("\\\\"));
+    }
+    return records;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -117,13 +141,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     file.close();
     requireTable(parseCSVFile(path), reference, "parseCSVFile");
 
-    // Writing: what was read, and any records at all, read back unchanged.
+    // Writing as gam does (csvText with every backslash doubled): what was read,
+    // and any records at all, read back unchanged.
     if (!reference.records.isEmpty()) {
-        const QString written = csvText(reference.records[0], reference.records.mid(1));
+        const QList<QStringList> escaped = withBackslashesDoubled(reference.records);
+        const QString written = csvText(escaped[0], escaped.mid(1));
         require(parseCSVRecords(written) == reference.records, "csvText of read records reads back", written);
     }
     const QList<QStringList> records = anyRecords(text);
-    const QString written = csvText(records[0], records.mid(1));
+    const QList<QStringList> escaped = withBackslashesDoubled(records);
+    const QString written = csvText(escaped[0], escaped.mid(1));
     require(parseCSVRecords(written) == records, "csvText of any records reads back", records, written);
     require(parseCSVRecords(written.toUtf8()) == records, "csvText as UTF-8 reads back", records, written);
     return 0;

@@ -72,15 +72,6 @@ template <char... Needles> const QChar *findAny(const QChar *p, const QChar *end
     return p;
 }
 
-const char *nextQuote(const char *from, const char *end) {
-    const void *quote = std::memchr(from, '"', size_t(end - from));
-    return quote ? static_cast<const char *>(quote) : end;
-}
-const QChar *nextQuote(const QChar *from, const QChar *end) {
-    const qsizetype at = QStringView(from, end).indexOf(u'"');
-    return at < 0 ? end : from + at;
-}
-
 // Whether [p, end) is ASCII; memory up to limit may be read.
 bool isAscii(const char *p, const char *end, const char *limit) {
 #if defined(__SSE2__)
@@ -107,15 +98,16 @@ QString decode(const QChar *begin, qsizetype size, const QChar *) {
     return QString(begin, size);
 }
 
-// The text of a field without quotes or CRs, or none when it has any: one
-// pass that also tells ASCII from UTF-8. Memory up to limit may be read.
+// The text of a field without quotes, CRs or backslashes, or none when it has
+// any: one pass that also tells ASCII from UTF-8. Memory up to limit may be read.
 inline std::optional<QString> plainFieldText(const char *begin, const char *end, const char *limit) {
 #if defined(__SSE2__)
     unsigned high = 0;
     const auto scan = [&](const char *at, unsigned valid) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        const __m128i special =
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')));
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r'))),
+            _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\')));
         high |= unsigned(_mm_movemask_epi8(chunk)) & valid;
         return (unsigned(_mm_movemask_epi8(special)) & valid) == 0;
     };
@@ -134,59 +126,76 @@ inline std::optional<QString> plainFieldText(const char *begin, const char *end,
         return QString::fromLatin1(begin, end - begin);
     return textOfUtf8(QByteArrayView(begin, end - begin));
 #else
-    if (findAny<'"', '\r'>(begin, end) != end)
+    if (findAny<'"', '\r', '\\'>(begin, end) != end)
         return std::nullopt;
     return decode(begin, end - begin, limit);
 #endif
 }
 std::optional<QString> plainFieldText(const QChar *begin, const QChar *end, const QChar *limit) {
-    if (findAny<'"', '\r'>(begin, end, limit) != end)
+    if (findAny<'"', '\r', '\\'>(begin, end, limit) != end)
         return std::nullopt;
     return QString(begin, end - begin);
 }
 
-// fieldText of a field holding a quote or CR. Every quote toggles the quoted
-// state, so a doubled quote inside quotes keeps one quote and stays quoted; CR
-// outside quotes is dropped. The pieces between those are decoded one by one:
+// fieldText of a field holding a quote, CR or backslash. Every quote toggles
+// the quoted state, so a doubled quote inside quotes keeps one quote and stays
+// quoted; CR outside quotes is dropped. A backslash gives the unit after it as
+// it stands: gam's CSV writer escapes its escape character, so a backslash in
+// a name arrives doubled. The pieces between those are decoded one by one:
 // joining UTF-8 bytes around a dropped quote could turn invalid sequences into
 // a valid one. Out of line, so the common plain field pays for none of this.
 template <typename Char>
 [[gnu::noinline]] QString quotedFieldText(const Char *begin, const Char *end, const Char *limit) {
-    const Char *p = findAny<'"', '\r'>(begin, end, limit);
-    // Quoted as a whole with no quote inside: nearly every quoted field.
+    const Char *p = findAny<'"', '\r', '\\'>(begin, end, limit);
+    // Quoted as a whole with no quote or backslash inside: nearly every quoted field.
     if (p == begin && unit(*p) == u'"' && end - begin >= 2 && unit(end[-1]) == u'"' &&
-        findAny<'"'>(begin + 1, end, limit) == end - 1)
+        findAny<'"', '\\'>(begin + 1, end, limit) == end - 1)
         return decode(begin + 1, end - begin - 2, limit);
 
     QString text;
     text.reserve(end - begin);
-    auto add = [&](const Char *from, const Char *to) {
-        if (from != to)
-            text += decode(from, to - from, limit);
-    };
     const Char *stretch = begin; // start of the input not yet added
-    for (; p < end; p = findAny<'"', '\r'>(p, end)) {
-        add(stretch, p);
+    auto add = [&](const Char *to) {
+        if (stretch != to)
+            text += decode(stretch, to - stretch, limit);
+    };
+    // Drops the backslash and returns where to look on from, past the unit it
+    // escapes; a backslash that ends the field stays.
+    auto escape = [&](const Char *backslash) {
+        add(backslash);
+        stretch = backslash + 1 < end ? backslash + 1 : backslash;
+        return std::min(backslash + 2, end);
+    };
+    while (p < end) {
+        if (unit(*p) == u'\\') {
+            p = findAny<'"', '\r', '\\'>(escape(p), end);
+            continue;
+        }
+        add(p);
         stretch = p + 1;
         if (unit(*p) == u'"') {
-            for (;;) {
-                const Char *quote = nextQuote(stretch, end);
-                if (quote == end) { // never closed: the field runs to the end of the input
-                    add(stretch, end);
+            for (const Char *from = stretch;;) {
+                const Char *mark = findAny<'"', '\\'>(from, end);
+                if (mark == end) { // never closed: the field runs to the end of the input
+                    add(end);
                     return text;
                 }
-                const bool doubled = quote + 1 < end && unit(quote[1]) == u'"';
-                add(stretch, quote + (doubled ? 1 : 0));
-                stretch = quote + (doubled ? 2 : 1);
+                if (unit(*mark) == u'\\') {
+                    from = escape(mark);
+                    continue;
+                }
+                const bool doubled = mark + 1 < end && unit(mark[1]) == u'"';
+                add(mark + (doubled ? 1 : 0));
+                stretch = from = mark + (doubled ? 2 : 1);
                 if (!doubled) {
-                    p = quote;
+                    p = mark;
                     break;
                 }
             }
         }
-        ++p;
+        p = findAny<'"', '\r', '\\'>(p + 1, end);
     }
-    add(stretch, end);
+    add(end);
     return text;
 }
 
@@ -294,6 +303,15 @@ const Char *forEachSeparator(const Char *begin, More &&more, OnSeparator &&onSep
     return end;
 }
 #else
+const char *nextQuote(const char *from, const char *end) {
+    const void *quote = std::memchr(from, '"', size_t(end - from));
+    return quote ? static_cast<const char *>(quote) : end;
+}
+const QChar *nextQuote(const QChar *from, const QChar *end) {
+    const qsizetype at = QStringView(from, end).indexOf(u'"');
+    return at < 0 ? end : from + at;
+}
+
 template <typename Char, typename More, typename OnSeparator>
 const Char *forEachSeparator(const Char *begin, More &&more, OnSeparator &&onSeparator) {
     const Char *end = more();
@@ -609,7 +627,7 @@ CSVRow::CSVRow(const QStringList &header, const QStringList &record) {
     auto data = std::make_shared<CSVData>(header);
     for (qsizetype i = 0; i < std::min(header.size(), record.size()); ++i) {
         data->starts.push_back(quint32(data->text.size()));
-        appendField(data->text, record[i]);
+        appendField(data->text, QString(record[i]).replace(u'\\', QStringLiteral("\\\\")));
         data->text += u',';
     }
     data->starts.push_back(quint32(data->text.size()));

@@ -47,7 +47,9 @@ struct CSVTable {
     QList<CSVRow> rows;
 };
 
-// Records and their fields, untrimmed. CR outside quotes is dropped, a leading
+// Records and their fields, untrimmed, in gam's dialect: a backslash gives the
+// unit after it as it stands (gam doubles every backslash it writes), while
+// quotes alone decide where fields end. CR outside quotes is dropped, a leading
 // byte-order mark is skipped. The UTF-8 forms decode each field on its own,
 // invalid sequences becoming U+FFFD, which gives the fields decoding the whole
 // text first would.
@@ -63,7 +65,8 @@ CSVTable parseCSV(const QByteArray &utf8);
 // Throws Error when the file cannot be read.
 CSVTable parseCSVFile(const QString &path);
 
-// Header and rows as CSV: fields holding a comma, quote, CR or LF or starting
-// with a byte-order mark are quoted with inner quotes doubled, and so is a
-// record's only field when it is empty; every record ends with a line feed.
+// Header and rows as CSV for spreadsheets and other readers: fields holding a
+// comma, quote, CR or LF or starting with a byte-order mark are quoted with
+// inner quotes doubled, and so is a record's only field when it is empty;
+// backslashes stay single; every record ends with a line feed.
 QString csvText(const QStringList &header, const QList<QStringList> &rows);

@@ -16,6 +16,7 @@ qsizetype characterCount(QStringView text) {
 
 QString escapeDriveQueryValue(const QString &text) {
     QString escaped = text;
+    escaped.replace(u"\\"_s, u"\\\\"_s);
     escaped.replace(u"'"_s, u"\\'"_s);
     return escaped;
 }

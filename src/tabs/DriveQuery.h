@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The Drive query language's quoting: each apostrophe becomes a backslash and an
-// apostrophe; nothing else is escaped.
+// The Drive query language's quoting: each backslash and each apostrophe gets a
+// backslash before it. A bare backslash would escape the character after it, so
+// Drive would match (and a delete would trash) other names than the one shown.
 QString escapeDriveQueryValue(const QString &text);
 
 // "name contains '…'", the query of user and OU searches.

@@ -52,6 +52,11 @@ void TestCSV::readsRecords_data() {
     QTest::newRow("lone quote") << u"\""_s << Records{{QString()}};
     QTest::newRow("quoted empty field at the end") << u"a\n\"\""_s << Records{{u"a"_s}, {QString()}};
     QTest::newRow("CRs only at the end") << u"a\n\r\r"_s << Records{{u"a"_s}};
+    // gam's writer escapes its escape character and nothing else.
+    QTest::newRow("doubled backslashes") << u"C:\\\\x\\\\y,\"q\\\\\"\"\",\\\\\n"_s
+                                         << Records{{u"C:\\x\\y"_s, u"q\\\""_s, u"\\"_s}};
+    QTest::newRow("backslash keeps a CR, a separator ends the field anyway")
+        << u"a\\\rb\\,c\n"_s << Records{{u"a\rb\\"_s, u"c"_s}};
     QTest::newRow("non-ASCII") << u"名前,Ελληνικά\n\"مرحبا, عالم\",😀\n"_s
                                << Records{{u"名前"_s, u"Ελληνικά"_s}, {u"مرحبا, عالم"_s, u"😀"_s}};
 }
@@ -213,8 +218,9 @@ void TestCSV::looksUpColumns() {
 }
 
 void TestCSV::constructsRowFromHeader() {
-    const CSVRow row({u"a"_s, u"b"_s, u"c"_s}, {u"1"_s, u"2"_s});
+    const CSVRow row({u"a"_s, u"b"_s, u"c"_s}, {u"1"_s, u"2\\\\n"_s});
     QCOMPARE(row[u"a"_s], u"1"_s);
+    QCOMPARE(row[u"b"_s], u"2\\\\n"_s);
     QCOMPARE(row[u"C"_s], QString());
     const CSVRow longer({u"a"_s}, {u"1"_s, u"2"_s});
     QCOMPARE(longer.values(), (QHash<QString, QString>{{u"a"_s, u"1"_s}}));
@@ -229,6 +235,8 @@ void TestCSV::writesCSV() {
     // A record of one empty field is quoted, or it would read as a blank line.
     QCOMPARE(csvText({u"a"_s}, {{QString()}, {u"x"_s}}), u"a\n\"\"\nx\n"_s);
     QCOMPARE(csvText({}, {}), u"\n"_s);
+    // Exports are for spreadsheets, which take a backslash as it stands.
+    QCOMPARE(csvText({u"path"_s}, {{u"C:\\x"_s}}), u"path\nC:\\x\n"_s);
 }
 
 void TestCSV::roundTrips() {

@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 class DriveListingTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void quoting_escapesOnlyApostrophes();
+    void quoting_escapesApostrophesAndBackslashes();
     void domainPattern_translation_data();
     void domainPattern_translation();
     void domainPattern_matchesLikeFnmatchIgnoringCase_data();
@@ -27,9 +27,10 @@ private Q_SLOTS:
     void scanFailures_distinctUsersFromChildLines();
 };
 
-void DriveListingTest::quoting_escapesOnlyApostrophes() {
+void DriveListingTest::quoting_escapesApostrophesAndBackslashes() {
     QCOMPARE(escapeDriveQueryValue(u"year's plan"_s), u"year\\'s plan"_s);
-    QCOMPARE(escapeDriveQueryValue(u"a\\b \"c\" ''"_s), u"a\\b \"c\" \\'\\'"_s);
+    QCOMPARE(escapeDriveQueryValue(u"a\\b \"c\" ''"_s), u"a\\\\b \"c\" \\'\\'"_s);
+    QCOMPARE(escapeDriveQueryValue(u"ends\\"_s), u"ends\\\\"_s);
     QCOMPARE(nameContainsQuery(u"year's plan"_s), u"name contains 'year\\'s plan'"_s);
 }
 

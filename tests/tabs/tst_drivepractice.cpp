@@ -42,6 +42,7 @@ private Q_SLOTS:
     void findByID_timeoutOnSecondStillChecksThird();
     void deleteLoop_stoppedStillWritesSummary();
     void stopDuringOUScan_leavesNoGamRunning();
+    void backslashInAName_isFoundAndShownAsTyped();
 
 private:
     bool waitIdle(int ms = 120000) const;
@@ -392,6 +393,26 @@ void DrivePracticeTest::stopDuringOUScan_leavesNoGamRunning() {
     QCOMPARE(log().constLast(), u"  Stopped by user."_s);
     for (const qint64 pid : pids())
         QVERIFY2(QTest::qWaitFor([pid] { return !processIsRunning(pid); }, 5000), qPrintable(QString::number(pid)));
+}
+
+// gam doubles a backslash in its CSV and Drive reads a bare one as an escape:
+// the name must survive both ways.
+void DrivePracticeTest::backslashInAName_isFoundAndShownAsTyped() {
+    const QString teacher = someTeacher();
+    const QString name = u"Plans C:\\temp\\2025"_s;
+    startGAMTask(*m_console, u"Create"_s, {u"user"_s, teacher, u"create"_s, u"drivefile"_s, u"drivefilename"_s, name});
+    QVERIFY(waitIdle());
+    QCOMPARE(files([&name](const QJsonObject &f) { return f.value(u"name"_s).toString() == name; }).size(), 1);
+
+    m_model->setEmail(teacher);
+    m_model->setMethod(DriveFindMethod::name);
+    m_model->setName(u"C:\\temp"_s);
+    m_model->findFiles();
+    QVERIFY(waitIdle());
+    QVERIFY2(m_console->results().has_value(), qPrintable(log().join(u'\n')));
+    QCOMPARE(m_console->results()->rows.size(), 1);
+    QCOMPARE(m_console->results()->rows.first().first(), name);
+    QCOMPARE(loggedRuns().constLast().at(5), u"name contains 'C:\\\\temp'"_s);
 }
 
 QTEST_GUILESS_MAIN(DrivePracticeTest)

@@ -53,12 +53,15 @@ QStringList CsvTable::header() const {
     return header + rest;
 }
 
+// As Python's csv writer with GAM's escapechar: a backslash is doubled and
+// needs no quotes; quotes are doubled.
 QString csvField(const QString &value) {
-    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
-        return value;
-    QString quoted = value;
-    quoted.replace(u"\""_s, u"\"\""_s);
-    return u'"' + quoted + u'"';
+    QString field = value;
+    field.replace(u"\\"_s, u"\\\\"_s);
+    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n') && !field.contains(u'\r'))
+        return field;
+    field.replace(u"\""_s, u"\"\""_s);
+    return u'"' + field + u'"';
 }
 
 QByteArray CsvTable::text() const {
