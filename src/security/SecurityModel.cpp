@@ -410,21 +410,21 @@ void SecurityModel::startBatchRemediation() {
             return;
         // The log choice is the one in force when the administrator confirmed.
         const PasswordLogMode mode = currentPasswordLogMode();
-        self->runCheck(SecurityCheck::batch,
-                       [self, accounts, mode, resets = self->m_resets](CheckContext context, QString) {
-                           return remediationCycle(self, std::move(context), accounts, mode, resets);
-                       });
+        self->runCheck(SecurityCheck::batch, [self, accounts, mode](CheckContext context, QString) {
+            return remediationCycle(self, std::move(context), accounts, mode);
+        });
     };
     m_console->setAlert(alert);
 }
 
 QCoro::Task<CheckResult> SecurityModel::remediationCycle(QPointer<SecurityModel> self, CheckContext context,
-                                                         QStringList accounts, PasswordLogMode mode, quint64 resets) {
+                                                         QStringList accounts, PasswordLogMode mode) {
     RemediationOutcome outcome = co_await remediateAccounts(context, std::move(accounts));
     if (outcome.passwords.isEmpty())
         co_return outcome.result;
-    // Shown before the log is written: an upload can take minutes.
-    if (self && self->m_resets == resets) {
+    // Shown before the log is written: an upload can take minutes. Shown even when
+    // the domain was switched meanwhile: the accounts have these passwords now.
+    if (self) {
         PasswordReveal reveal;
         reveal.purpose = PasswordReveal::Purpose::batchResult;
         reveal.entries = outcome.passwords;

@@ -108,7 +108,7 @@ private:
     // The accounts of a batch field, or none after the alert that says why not.
     std::optional<QStringList> batchAccounts(const QString &text, const QString &emptyMessage);
     static QCoro::Task<CheckResult> remediationCycle(QPointer<SecurityModel> self, CheckContext context,
-                                                     QStringList accounts, PasswordLogMode mode, quint64 resets);
+                                                     QStringList accounts, PasswordLogMode mode);
     void startPlan(SecurityCheck check, QString user, RemovalPlan plan);
 
     // A run's result counts only for the target and domain it ran for.

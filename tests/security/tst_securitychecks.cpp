@@ -63,6 +63,7 @@ private Q_SLOTS:
     void batch_everyStepPerAccountAndFailuresInProblems();
     void batch_stopMidAccountKeepsRowsAndPasswords();
     void batch_ownerDestroyedMidRun();
+    void batch_domainSwitchedMidRunStillShowsPasswords();
     void passwordLog_onlyWhereChosenAndOwnerOnly();
     void passwordLog_uploadedWhenChosen();
     void passwordLog_failureIsAWarningAndThePasswordsStillShow();
@@ -468,6 +469,24 @@ void SecurityChecksTest::batch_stopMidAccountKeepsRowsAndPasswords() {
     QVERIFY(audit[1].endsWith(u" | "_s + second + u" | Batch remediation stopped during sign-out"_s));
     QVERIFY(log().contains(u"  Stopped by user."_s));
     QCOMPARE(log().constLast(), u"Done — 1 of 3 account(s) processed, 0 with problems."_s);
+}
+
+// The passwords are set on the domain whatever the window shows meanwhile: losing
+// them would leave the accounts with passwords nobody knows.
+void SecurityChecksTest::batch_domainSwitchedMidRunStillShowsPasswords() {
+    const int next = answerQuietAccount(1);
+    m_gam->hang(next);
+    startBatch(u"pat.lee, robin.hale"_s, 2);
+    QTRY_COMPARE(m_gam->runs(), next);
+    m_model->reset(); // as a switch of the active domain does
+    QVERIFY(!m_model->passwordReveal());
+    m_console->stop();
+    QVERIFY(waitIdle());
+    const std::optional<PasswordReveal> &reveal = m_model->passwordReveal();
+    QVERIFY(reveal);
+    QCOMPARE(reveal->purpose, PasswordReveal::Purpose::batchResult);
+    QCOMPARE(reveal->entries.size(), 1);
+    QCOMPARE(reveal->entries[0].user, user);
 }
 
 void SecurityChecksTest::batch_ownerDestroyedMidRun() {
