@@ -3,6 +3,7 @@
 #include "core/Console.h"
 #include "core/GAM.h"
 #include "profiles/ProfileStore.h"
+#include "security/CheckResult.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,17 @@ IsolatedSettings::IsolatedSettings() {
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings().clear();
+}
+
+QStringList flagTexts(const CheckResult &result) {
+    QStringList texts;
+    for (const SecurityFlag &flag : result.flags)
+        texts.append(flag.text);
+    return texts;
+}
+
+QStringList flagTexts(const CheckResult *result) {
+    return result ? flagTexts(*result) : QStringList();
 }
 
 QByteArray readBytes(const QString &path) {

@@ -64,6 +64,12 @@ struct SecurityRecords {
 // Points the active profile's evidence folder and audit log below folder.
 SecurityRecords keepSecurityRecordsIn(ProfileStore &store, const QString &folder);
 
+struct CheckResult;
+
+// The texts of a check result's flags, in order; none for no result.
+QStringList flagTexts(const CheckResult &result);
+QStringList flagTexts(const CheckResult *result);
+
 // The permission bits of a file or folder (e.g. 0600); -1 when it does not exist.
 int fileMode(const QString &path);
 

@@ -12,11 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -172,7 +167,7 @@ void IndicatorsTest::file_templateWrittenOnceNeverOverwritten() {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"known_iocs.txt"_s);
     IndicatorFile::createIfMissing(path);
-    const QByteArray written = readAll(path);
+    const QByteArray written = readBytes(path);
     QCOMPARE(written.count('\n'), 6);
     QVERIFY(written.startsWith("# Known indicators of compromise — one IP address or domain per line.\n"));
     QVERIFY(written.endsWith("# 203.0.113.45\n# 2001:db8::1\n"));
@@ -182,7 +177,7 @@ void IndicatorsTest::file_templateWrittenOnceNeverOverwritten() {
 
     writeFile(path, "10.0.0.5\n");
     IndicatorFile::createIfMissing(path);
-    QCOMPARE(readAll(path), QByteArray("10.0.0.5\n"));
+    QCOMPARE(readBytes(path), QByteArray("10.0.0.5\n"));
     // A missing folder is not created, and nothing is thrown.
     IndicatorFile::createIfMissing(dir.filePath(u"missing/known_iocs.txt"_s));
     QVERIFY(!QFile::exists(dir.filePath(u"missing/known_iocs.txt"_s)));
@@ -202,13 +197,13 @@ void IndicatorsTest::file_addAppendsOnceAndKeepsTheRest() {
     QCOMPARE(IndicatorFile::add(path, u"10.0.0.5"_s), IndicatorFile::AddOutcome::alreadyListed);
     QCOMPARE(IndicatorFile::add(path, u"EVIL.example"_s), IndicatorFile::AddOutcome::added);
     QCOMPARE(IndicatorFile::add(path, u"2001:db8::/32"_s), IndicatorFile::AddOutcome::added);
-    QCOMPARE(readAll(path), QByteArray("\xEF\xBB\xBF# mine\r\n  10.0.0.5 \r\nevil.example\nEVIL.example\n"
-                                       "2001:db8::/32\n"));
+    QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF# mine\r\n  10.0.0.5 \r\nevil.example\nEVIL.example\n"
+                                         "2001:db8::/32\n"));
     QCOMPARE(fileMode(path), 0600);
     // A comment line that happens to read like the indicator after "#" does not count.
     writeFile(path, "# 10.0.0.7\n");
     QCOMPARE(IndicatorFile::add(path, u"10.0.0.7"_s), IndicatorFile::AddOutcome::added);
-    QCOMPARE(readAll(path), QByteArray("# 10.0.0.7\n10.0.0.7\n"));
+    QCOMPARE(readBytes(path), QByteArray("# 10.0.0.7\n10.0.0.7\n"));
 }
 
 void IndicatorsTest::file_unreadableOrNotUtf8IsNeverRewritten() {
@@ -217,7 +212,7 @@ void IndicatorsTest::file_unreadableOrNotUtf8IsNeverRewritten() {
     writeFile(latin1, "# caf\xE9\n10.0.0.5\n");
     QVERIFY_THROWS_EXCEPTION(Error, IndicatorFile::read(latin1));
     QVERIFY_THROWS_EXCEPTION(Error, IndicatorFile::add(latin1, u"10.0.0.6"_s));
-    QCOMPARE(readAll(latin1), QByteArray("# caf\xE9\n10.0.0.5\n"));
+    QCOMPARE(readBytes(latin1), QByteArray("# caf\xE9\n10.0.0.5\n"));
 
     const QString locked = dir.filePath(u"locked.txt"_s);
     writeFile(locked, "10.0.0.5\n");
@@ -227,7 +222,7 @@ void IndicatorsTest::file_unreadableOrNotUtf8IsNeverRewritten() {
     QVERIFY_THROWS_EXCEPTION(Error, IndicatorFile::read(locked));
     QVERIFY_THROWS_EXCEPTION(Error, IndicatorFile::add(locked, u"10.0.0.6"_s));
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(readAll(locked), QByteArray("10.0.0.5\n"));
+    QCOMPARE(readBytes(locked), QByteArray("10.0.0.5\n"));
 }
 
 void IndicatorsTest::file_refusesWhatWouldBeAComment() {

@@ -20,19 +20,6 @@ const QString victim = u"morgan.ellis@example.org"_s;
 const QString admin = u"admin@example.org"_s;
 const QString attacker = u"203.0.113.66"_s;
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList flagTexts(const CheckResult *result) {
-    QStringList texts;
-    if (result)
-        for (const SecurityFlag &flag : result->flags)
-            texts.append(flag.text);
-    return texts;
-}
-
 QStringList titles(const CheckResult *result) {
     QStringList texts;
     for (const SecurityTable &table : result->tables)
@@ -71,7 +58,7 @@ private:
     const CheckResult *check(SecurityCheck check);
     void confirm(const QString &button);
     QJsonObject state() const {
-        return QJsonDocument::fromJson(readAll(m_district.filePath(u"practice-domain.json"_s))).object();
+        return QJsonDocument::fromJson(readBytes(m_district.filePath(u"practice-domain.json"_s))).object();
     }
     QJsonObject account(const QString &email) const;
     // The district's events of one kind that match, counted as the reports would list them.
@@ -312,7 +299,7 @@ void InvestigationPracticeTest::batchAndBackupCodes_secretsStayOnScreen() {
     QCOMPARE(rows.row(2).mid(0, 3), (QStringList{third, u"✗"_s, u"✓"_s}));
     QCOMPARE(rows.row(2).constLast(), u"Failed: sign-out"_s);
 
-    const QStringList audit = QString::fromUtf8(readAll(m_records.auditLog)).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList audit = QString::fromUtf8(readBytes(m_records.auditLog)).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(audit.size(), 4);
     QVERIFY(audit[0].endsWith(u" | "_s + victim + u" | Regenerated backup codes"_s));
     for (int i = 1; i <= 3; ++i)
@@ -344,7 +331,7 @@ void InvestigationPracticeTest::batchAndBackupCodes_secretsStayOnScreen() {
     const QString passwordLog = *result->evidence.constFirst().localURL;
     QCOMPARE(fileMode(passwordLog), 0600);
     for (const QString &password : passwords)
-        QVERIFY(readAll(passwordLog).contains(password.toUtf8()));
+        QVERIFY(readBytes(passwordLog).contains(password.toUtf8()));
 
     // Nothing else ever holds a password or a code: the log, the evidence, the audit log.
     const QString logText = log();
@@ -360,7 +347,7 @@ void InvestigationPracticeTest::batchAndBackupCodes_secretsStayOnScreen() {
     for (const QString &secret : passwords + secrets) {
         QVERIFY2(!holds(logText, secret), qPrintable(secret));
         for (const QString &path : std::as_const(scanned))
-            QVERIFY2(!holds(QString::fromUtf8(readAll(path)), secret), qPrintable(path + u": "_s + secret));
+            QVERIFY2(!holds(QString::fromUtf8(readBytes(path)), secret), qPrintable(path + u": "_s + secret));
     }
 }
 

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "security/BatchRules.h"
 #include "security/InvestigationRules.h"
 
@@ -8,13 +10,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString user = u"pat.lee@lakeside.example.org"_s;
-
-QStringList flagTexts(const CheckResult &result) {
-    QStringList texts;
-    for (const SecurityFlag &flag : result.flags)
-        texts.append(flag.text);
-    return texts;
-}
 
 QList<SecurityFlag::Kind> flagKinds(const CheckResult &result) {
     QList<SecurityFlag::Kind> kinds;

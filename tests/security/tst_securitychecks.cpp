@@ -20,19 +20,6 @@ const QString second = u"robin.hale@lakeside.example.org"_s;
 const QString third = u"sam.ortiz@lakeside.example.org"_s;
 const QString folderID = u"0AAp1234567890abcde"_s;
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList flagTexts(const CheckResult *result) {
-    QStringList texts;
-    if (result)
-        for (const SecurityFlag &flag : result->flags)
-            texts.append(flag.text);
-    return texts;
-}
-
 QList<QStringList> tableRows(const SecurityTable &table) {
     QList<QStringList> rows;
     for (qsizetype row = 0; row < table.rowCount(); ++row)
@@ -82,7 +69,7 @@ private:
         return QDir(m_records.evidenceFolder).entryList({pattern}, QDir::Files, QDir::Name);
     }
     QStringList auditLines() const {
-        return QString::fromUtf8(readAll(m_records.auditLog)).split(u'\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(readBytes(m_records.auditLog)).split(u'\n', Qt::SkipEmptyParts);
     }
     void confirm(const QString &button);
     // Answers the seven commands of an account with nothing to remove; returns the next run.
@@ -278,7 +265,7 @@ void SecurityChecksTest::twoStep_regeneratedCodesStayOnScreen() {
     QVERIFY(result->sensitiveText->contains(u"99887766"_s));
     QVERIFY(!result->plan);
     QVERIFY(auditLines().constFirst().endsWith(u" | "_s + user + u" | Regenerated backup codes"_s));
-    const QString text = log().join(u'\n') + QString::fromUtf8(readAll(m_records.auditLog));
+    const QString text = log().join(u'\n') + QString::fromUtf8(readBytes(m_records.auditLog));
     QVERIFY(!text.contains(u"11223344"_s));
     QVERIFY(!text.contains(u"99887766"_s));
     QVERIFY(evidenceFiles().isEmpty());
@@ -289,7 +276,7 @@ void SecurityChecksTest::iocCheck_readsTheListBeforeEveryRun() {
     // A missing list is created from the template and reads as empty.
     m_model->run(SecurityCheck::iocCheck);
     QVERIFY(waitIdle());
-    QVERIFY(readAll(m_iocFile).startsWith("# Known indicators of compromise"));
+    QVERIFY(readBytes(m_iocFile).startsWith("# Known indicators of compromise"));
     QCOMPARE(flagTexts(m_model->result(SecurityCheck::iocCheck)),
              QStringList{u"Your indicator list is empty. Add IPs or domains from your incidents below."_s});
     QCOMPARE(m_gam->arguments(1), (QStringList{u"report"_s, u"login"_s, u"user"_s, user}));
@@ -311,7 +298,7 @@ void SecurityChecksTest::iocCheck_readsTheListBeforeEveryRun() {
     QVERIFY(waitIdle());
     QVERIFY(m_model->indicators().isEmpty());
     QVERIFY(log().contains(u"WARNING: Couldn't read the indicator list: "_s + m_iocFile + u" isn't UTF-8 text."_s));
-    QCOMPARE(readAll(m_iocFile), QByteArray("caf\xE9\n"));
+    QCOMPARE(readBytes(m_iocFile), QByteArray("caf\xE9\n"));
 }
 
 // ---- Batch remediation ----
@@ -431,7 +418,7 @@ void SecurityChecksTest::batch_everyStepPerAccountAndFailuresInProblems() {
     QVERIFY(lines.contains(u"  User: robin, Signout Failed: Backend Error"_s));
     QVERIFY(lines.contains(u"  Done: "_s + second));
     QCOMPARE(lines.constLast(), u"Done — 2 of 2 account(s) processed, 1 with problems."_s);
-    const QString everything = lines.join(u'\n') + QString::fromUtf8(readAll(m_records.auditLog));
+    const QString everything = lines.join(u'\n') + QString::fromUtf8(readBytes(m_records.auditLog));
     for (const QString &secret : {patPassword, robinPassword, u"10293847"_s})
         QVERIFY2(!everything.contains(secret), qPrintable(secret));
     // No password log unless the administrator chose one.
@@ -524,12 +511,12 @@ void SecurityChecksTest::passwordLog_onlyWhereChosenAndOwnerOnly() {
     QCOMPARE(items[0].label, name + u" (password log — delete when done)"_s);
     QCOMPARE(fileMode(path), 0600);
     QCOMPARE(fileMode(m_records.evidenceFolder), 0700);
-    const QList<QStringList> records = parseCSVRecords(QString::fromUtf8(readAll(path)));
+    const QList<QStringList> records = parseCSVRecords(QString::fromUtf8(readBytes(path)));
     QCOMPARE(records.size(), 2);
     QCOMPARE(records[1].mid(0, 3), (QStringList{user, u"full_batch_remediation"_s, password}));
     QVERIFY(log().contains(u"  Password log saved (owner-only): "_s + path + u" — delete it when done."_s));
     // The log is no evidence: it is neither checksummed nor named in the log beyond its path.
-    QVERIFY(!readAll(m_records.evidenceFolder + u"/SHA256SUMS"_s).contains(name.toUtf8()));
+    QVERIFY(!readBytes(m_records.evidenceFolder + u"/SHA256SUMS"_s).contains(name.toUtf8()));
     QVERIFY(!log().join(u'\n').contains(password));
 
     // A second batch never replaces the first one's log.
@@ -537,7 +524,7 @@ void SecurityChecksTest::passwordLog_onlyWhereChosenAndOwnerOnly() {
     startBatch(u"pat.lee"_s, 1);
     QVERIFY(waitIdle());
     QCOMPARE(evidenceFiles(u"batch_remediation_*"_s).size(), 2);
-    QVERIFY(readAll(path).contains(password.toUtf8()));
+    QVERIFY(readBytes(path).contains(password.toUtf8()));
 }
 
 void SecurityChecksTest::passwordLog_uploadedWhenChosen() {
@@ -679,10 +666,10 @@ void SecurityChecksTest::domainSearch_takesOneAddressInAnyForm() {
     QCOMPARE(evidenceFiles().size(), 1);
     QVERIFY(evidenceFiles()[0].startsWith(u"domain_wide_search_"_s));
     QVERIFY(evidenceFiles()[0].endsWith(u"_domainwide_ioc_search.csv"_s));
-    QCOMPARE(readAll(*result->evidence[0].localURL),
+    QCOMPARE(readBytes(*result->evidence[0].localURL),
              QByteArray("name,actor.email,ipAddress\nlogin_failure,zed@x.org,2001:db8::1\n"
                         "name,emailAddress,ipAddress\nview,amy@x.org,2001:db8::1\n"));
-    QVERIFY(readAll(m_records.evidenceFolder + u"/SHA256SUMS"_s).contains(evidenceFiles()[0].toUtf8()));
+    QVERIFY(readBytes(m_records.evidenceFolder + u"/SHA256SUMS"_s).contains(evidenceFiles()[0].toUtf8()));
     // The field keeps what was typed.
     QCOMPARE(m_model->searchIndicator(), u"\t2001:DB8:0:0:0:0:0:1 \n"_s);
 
@@ -719,17 +706,17 @@ void SecurityChecksTest::indicators_addReloadExportAndOpen() {
     m_model->addIndicator(u"\t"_s);
     QCOMPARE(log().constLast(), u"Already in the known indicator list: 10.0.0.5"_s);
 
-    const QByteArray before = readAll(m_iocFile);
+    const QByteArray before = readBytes(m_iocFile);
     m_model->addIndicator(u"#"_s);
     QCOMPARE(m_console->alert()->title, u"Not Added"_s);
-    QCOMPARE(readAll(m_iocFile), before);
+    QCOMPARE(readBytes(m_iocFile), before);
 
     m_model->exportIndicators();
     QVERIFY(waitIdle());
     QCOMPARE(evidenceFiles().size(), 1);
     QVERIFY(evidenceFiles()[0].startsWith(u"known_indicators_reference_list_"_s));
     QVERIFY(evidenceFiles()[0].endsWith(u"_indicator_list.csv"_s));
-    QCOMPARE(readAll(m_records.evidenceFolder + u'/' + evidenceFiles()[0]), QByteArray("indicator\n10.0.0.5\n"));
+    QCOMPARE(readBytes(m_records.evidenceFolder + u'/' + evidenceFiles()[0]), QByteArray("indicator\n10.0.0.5\n"));
 
     m_model->openIndicatorFile();
     QCOMPARE(m_desktop.openedPaths, QStringList{m_iocFile});

@@ -26,11 +26,6 @@ QString filtersCSV(int count) {
     return csv;
 }
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 // SecurityModel against a recording gam script: the target, the run/complete
@@ -369,7 +364,7 @@ void SecurityModelTest::plan_everyStepRunsAndFailuresAreCounted() {
     QCOMPARE(result->flags.constFirst().kind, SecurityFlag::Kind::danger);
     QCOMPARE(result->flags.constFirst().text, u"1 of 3 step(s) failed. See the Output Log."_s);
     QCOMPARE(result->flags.size(), 2);
-    QVERIFY(QString::fromUtf8(readAll(auditPath()))
+    QVERIFY(QString::fromUtf8(readBytes(auditPath()))
                 .endsWith(u" | "_s + user + u" | Deleted filters (1 step(s) failed)\n"_s));
     QCOMPARE(log().constLast(), u"Done — 2 succeeded, 1 failed."_s);
     QCOMPARE(m_console->entryAt(m_console->entryCount() - 1).kind, LogKind::warning);
@@ -382,7 +377,7 @@ void SecurityModelTest::plan_everyStepRunsAndFailuresAreCounted() {
     QVERIFY(waitIdle());
     QCOMPARE(m_model->result(SecurityCheck::filters)->flags.constFirst().text, u"Done: deleted filters."_s);
     QCOMPARE(log().constLast(), u"Done — 1 succeeded, 0 failed."_s);
-    QCOMPARE(readAll(auditPath()).count('\n'), 2);
+    QCOMPARE(readBytes(auditPath()).count('\n'), 2);
 }
 
 void SecurityModelTest::plan_stopEndsItWithoutAnAuditLine() {
@@ -435,7 +430,7 @@ void SecurityModelTest::evidence_blankSavesNothingAndNamesNeverCollide() {
         const QList<EvidenceItem> &items = m_model->result(SecurityCheck::filters)->evidence;
         QCOMPARE(items.size(), 1);
         QVERIFY(items[0].localURL);
-        QCOMPARE(readAll(*items[0].localURL), filtersCSV(run).toUtf8());
+        QCOMPARE(readBytes(*items[0].localURL), filtersCSV(run).toUtf8());
         QCOMPARE(items[0].label, QFileInfo(*items[0].localURL).fileName());
         QVERIFY(log().contains(u"  Saved evidence: "_s + *items[0].localURL));
     }
@@ -515,8 +510,8 @@ void SecurityModelTest::upload_createsFolderUploadsVerifiesAndRemovesLocalCopy()
     const QString hash =
         QString::fromLatin1(QCryptographicHash::hash(filtersCSV(1).toUtf8(), QCryptographicHash::Sha256).toHex());
     QCOMPARE(lines.at(uploaded + 1), u"  SHA-256 of "_s + display + u": "_s + hash);
-    QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS"_s).isEmpty());
-    QCOMPARE(QString::fromUtf8(readAll(evidenceDir() + u"/SHA256SUMS.uploaded"_s)),
+    QVERIFY(readBytes(evidenceDir() + u"/SHA256SUMS"_s).isEmpty());
+    QCOMPARE(QString::fromUtf8(readBytes(evidenceDir() + u"/SHA256SUMS.uploaded"_s)),
              hash + u"  "_s + QFileInfo(localURL).fileName() + u"  "_s + display + u'\n');
 }
 
@@ -553,7 +548,7 @@ void SecurityModelTest::upload_verificationFailureKeepsLocalCopy() {
     const EvidenceItem item = m_model->result(SecurityCheck::filters)->evidence.constFirst();
     QCOMPARE(item.localURL, localURL);
     QCOMPARE(item.label, QFileInfo(localURL).fileName());
-    QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS"_s).contains(QFileInfo(localURL).fileName().toUtf8()));
+    QVERIFY(readBytes(evidenceDir() + u"/SHA256SUMS"_s).contains(QFileInfo(localURL).fileName().toUtf8()));
 
     // An upload that printed no identifier (exit 0) is not trusted either.
     m_gam->answer(5, filtersCSV(2));
@@ -623,13 +618,13 @@ void SecurityModelTest::signOut_confirmedRunsAndRecords() {
     QCOMPARE(result->flags.size(), 1);
     QCOMPARE(result->flags[0].kind, SecurityFlag::Kind::ok);
     QCOMPARE(result->flags[0].text, user + u" was signed out of all sessions."_s);
-    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localURL));
+    const QString evidence = QString::fromUtf8(readBytes(*result->evidence.constFirst().localURL));
     QVERIFY(QRegularExpression(u"^user,action,timestamp\\n"_s + QRegularExpression::escape(user) +
                                u",forced_signout_all_sessions,\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\S+\\n$"_s)
                 .match(evidence)
                 .hasMatch());
     QVERIFY(result->evidence.constFirst().label.endsWith(u"_signout_confirmation.csv"_s));
-    const QString audit = QString::fromUtf8(readAll(auditPath()));
+    const QString audit = QString::fromUtf8(readBytes(auditPath()));
     QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\| "_s +
                                 QRegularExpression::escape(user) + u" \\| Forced sign-out of all sessions\\n$"_s)
                  .match(audit)
@@ -679,14 +674,14 @@ void SecurityModelTest::resetPassword_sheetThenMaskedCommandAndEvidence() {
     QVERIFY(lines.contains(u"  Password reset. User must change it at next sign-in."_s));
     const CheckResult *result = m_model->result(SecurityCheck::resetPassword);
     QCOMPARE(result->flags.constFirst().text, u"Password reset. "_s + user + u" must change it at next sign-in."_s);
-    const QString evidence = QString::fromUtf8(readAll(*result->evidence.constFirst().localURL));
+    const QString evidence = QString::fromUtf8(readBytes(*result->evidence.constFirst().localURL));
     QVERIFY2(evidence.startsWith(u"user,action,timestamp,note\n"_s + user + u",password_reset,"_s) &&
                  evidence.endsWith(u",random_password_applied\n"_s),
              qPrintable(evidence));
-    QVERIFY(QString::fromUtf8(readAll(auditPath())).endsWith(u" | Random password reset — changepassword on\n"_s));
+    QVERIFY(QString::fromUtf8(readBytes(auditPath())).endsWith(u" | Random password reset — changepassword on\n"_s));
     QVERIFY(!m_console->plainText().contains(password));
     QVERIFY(!evidence.contains(password));
-    QVERIFY(!QString::fromUtf8(readAll(auditPath())).contains(password));
+    QVERIFY(!QString::fromUtf8(readBytes(auditPath())).contains(password));
 
     // A failed reset: a flag with the code, nothing recorded.
     m_model->preparePasswordReset();
@@ -695,7 +690,7 @@ void SecurityModelTest::resetPassword_sheetThenMaskedCommandAndEvidence() {
     QVERIFY(waitIdle());
     QCOMPARE(m_model->result(SecurityCheck::resetPassword)->flags.constFirst().text,
              u"Password reset failed (exit 50). See the Output Log."_s);
-    QCOMPARE(readAll(auditPath()).count('\n'), 1);
+    QCOMPARE(readBytes(auditPath()).count('\n'), 1);
 }
 
 void SecurityModelTest::resetPassword_cancelRunsNothing() {

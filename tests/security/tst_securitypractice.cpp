@@ -19,19 +19,6 @@ namespace {
 const QString victim = u"morgan.ellis@example.org"_s;
 const QString exfil = u"m.backup.inbox@example.net"_s;
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList flagTexts(const CheckResult *result) {
-    QStringList texts;
-    if (result)
-        for (const SecurityFlag &flag : result->flags)
-            texts.append(flag.text);
-    return texts;
-}
-
 } // namespace
 
 // An incident response on the practice domain's compromised teacher: every
@@ -133,7 +120,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     QCOMPARE(flagTexts(m_model->result(SecurityCheck::signOut)),
              QStringList{victim + u" was signed out of all sessions."_s});
     const EvidenceItem signOutEvidence = m_model->result(SecurityCheck::signOut)->evidence.constFirst();
-    QVERIFY(readAll(*signOutEvidence.localURL)
+    QVERIFY(readBytes(*signOutEvidence.localURL)
                 .startsWith("user,action,timestamp\nmorgan.ellis@example.org,"
                             "forced_signout_all_sessions,"));
 
@@ -145,7 +132,7 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     QVERIFY(waitIdle());
     QCOMPARE(flagTexts(m_model->result(SecurityCheck::resetPassword)),
              QStringList{u"Password reset. "_s + victim + u" must change it at next sign-in."_s});
-    QVERIFY(readAll(*m_model->result(SecurityCheck::resetPassword)->evidence.constFirst().localURL)
+    QVERIFY(readBytes(*m_model->result(SecurityCheck::resetPassword)->evidence.constFirst().localURL)
                 .startsWith("user,action,timestamp,note\nmorgan.ellis@example.org,password_reset,"));
 
     // 3-6. What the attacker set up is found, removed, and gone on the next scan.
@@ -195,13 +182,13 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
     // 13. The phishing link in the signature is saved, then cleared.
     const CheckResult *signature = scan(SecurityCheck::signature);
     QVERIFY(signature->text->contains(u"https://secure-login.example.net/verify"_s));
-    QVERIFY(readAll(*signature->evidence.constFirst().localURL).contains("secure-login.example.net/verify"));
+    QVERIFY(readBytes(*signature->evidence.constFirst().localURL).contains("secure-login.example.net/verify"));
     removeWithPlan(SecurityCheck::signature);
     signature = scan(SecurityCheck::signature);
     QVERIFY(!signature->text->contains(u"secure-login"_s));
 
     // One audit line per change: sign-out, reset and six confirmed plans.
-    const QStringList audit = QString::fromUtf8(readAll(auditPath())).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList audit = QString::fromUtf8(readBytes(auditPath())).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(audit.size(), 8);
     const QStringList actions{u"Forced sign-out of all sessions"_s, u"Random password reset — changepassword on"_s,
                               u"Revoked all app tokens"_s,          u"Deleted filters"_s,
@@ -214,12 +201,12 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
 
     // The password is nowhere but on the screen it was shown on.
     QVERIFY(!log().contains(password));
-    QVERIFY(!readAll(auditPath()).contains(password.toUtf8()));
+    QVERIFY(!readBytes(auditPath()).contains(password.toUtf8()));
     QDirIterator files(m_files.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     int scanned = 0;
     while (files.hasNext()) {
         const QString path = files.next();
-        QVERIFY2(!readAll(path).contains(password.toUtf8()), qPrintable(path));
+        QVERIFY2(!readBytes(path).contains(password.toUtf8()), qPrintable(path));
         ++scanned;
     }
     QVERIFY(scanned > 10);
@@ -227,7 +214,8 @@ void SecurityPracticeTest::fullResponse_removesWhatTheAttackerLeft() {
 }
 
 void SecurityPracticeTest::upload_movesEvidenceToTheSharedDriveAndVerifiesIt() {
-    const QJsonObject state = QJsonDocument::fromJson(readAll(m_district.filePath(u"practice-domain.json"_s))).object();
+    const QJsonObject state =
+        QJsonDocument::fromJson(readBytes(m_district.filePath(u"practice-domain.json"_s))).object();
     const QString sharedDrive = state.value(u"sharedDrives"_s).toArray().first().toObject().value(u"id"_s).toString();
     QVERIFY(!sharedDrive.isEmpty());
     DomainProfile profile = m_profiles->activeProfile();
@@ -247,10 +235,11 @@ void SecurityPracticeTest::upload_movesEvidenceToTheSharedDriveAndVerifiesIt() {
                                    u"/\\d{4}_calendar(-\\d+)?\\.csv$"_s);
     QVERIFY2(label.match(uploaded.label).hasMatch(), qPrintable(uploaded.label));
     QVERIFY(log().contains(u"  Uploaded and verified: "_s + uploaded.label.mid(14) + u" — local copy removed."_s));
-    QVERIFY(readAll(evidenceDir() + u"/SHA256SUMS.uploaded"_s).contains(uploaded.label.mid(14).toUtf8()));
+    QVERIFY(readBytes(evidenceDir() + u"/SHA256SUMS.uploaded"_s).contains(uploaded.label.mid(14).toUtf8()));
 
     // The Shared Drive now holds the dated folder and the file below it.
-    const QJsonObject after = QJsonDocument::fromJson(readAll(m_district.filePath(u"practice-domain.json"_s))).object();
+    const QJsonObject after =
+        QJsonDocument::fromJson(readBytes(m_district.filePath(u"practice-domain.json"_s))).object();
     QStringList names;
     for (const QJsonValue &file : after.value(u"files"_s).toArray())
         if (file.toObject().value(u"driveId"_s).toString() == sharedDrive)

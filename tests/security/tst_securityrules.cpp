@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "profiles/DomainProfile.h"
 #include "security/CheckResult.h"
 #include "security/ResponseRules.h"
@@ -13,13 +15,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString user = u"morgan.ellis@example.org"_s;
-
-QStringList flagTexts(const CheckResult &result) {
-    QStringList texts;
-    for (const SecurityFlag &flag : result.flags)
-        texts.append(flag.text);
-    return texts;
-}
 
 QString aclRows(int shares) {
     QString csv = u"primaryEmail,calendarId,id,role,scope.type,scope.value\n"_s;
